@@ -1,0 +1,69 @@
+#include "header_writer.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+using namespace std::string_literals;
+
+namespace {
+
+TEST(HeaderWriterTest, HeadCutsTheNameAtItsFirstPoint) {
+  const struct {
+    std::string argument;
+    std::string head;
+  } cases[] = {
+      {"ucode.h", "const int ucode[] = {\n"},
+      {"ucode", "const int ucode[] = {\n"},
+      {"boot.v2.h", "const int boot[] = {\n"},
+      {".h", "const int [] = {\n"},
+      {"", "const int [] = {\n"},
+      {"not an-identifier!", "const int not an-identifier![] = {\n"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.argument);
+    std::string output;
+    write_array_head(output, c.argument);
+    EXPECT_EQ(output, c.head);
+  }
+}
+
+TEST(HeaderWriterTest, ElementIsWrittenVerbatim) {
+  const struct {
+    std::string text;
+    std::string line;
+  } cases[] = {
+      {"E1D2C3B4", "\t\t0xE1D2C3B4,\n"},
+      {"F0", "\t\t0xF0,\n"},
+      {"1b2c3d4e", "\t\t0x1b2c3d4e,\n"},
+      {"Z\0\r\x1a"s, "\t\t0xZ\0\r\x1a,\n"s},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.text);
+    std::string output;
+    write_array_element(output, c.text);
+    EXPECT_EQ(output, c.line);
+  }
+}
+
+TEST(HeaderWriterTest, WritesWholeDeclarationInOrder) {
+  std::string output = "kept";
+  write_array_head(output, "ucode.h");
+  write_array_element(output, "E1D2C3B4");
+  write_array_element(output, "F0");
+  write_array_tail(output);
+  EXPECT_EQ(output,
+            "keptconst int ucode[] = {\n"
+            "\t\t0xE1D2C3B4,\n"
+            "\t\t0xF0,\n"
+            "\t\t};\n");
+}
+
+TEST(HeaderWriterTest, EmptyArrayIsHeadAndTail) {
+  std::string output;
+  write_array_head(output, "empty");
+  write_array_tail(output);
+  EXPECT_EQ(output, "const int empty[] = {\n\t\t};\n");
+}
+
+}  // namespace
