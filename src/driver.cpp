@@ -6,7 +6,6 @@
 #include <cstdio>
 #include <filesystem>
 #include <memory>
-#include <string>
 #include <string_view>
 #include <system_error>
 #include <utility>
@@ -70,13 +69,13 @@ bool same_file(const char* first, const char* second) {
   return std::filesystem::equivalent(first, second, error);
 }
 
-bool write_out(std::string& text, std::FILE* output) {
-  const bool written = std::fwrite(text.data(), 1, text.size(), output) == text.size();
+bool write_out(header_text& text, std::FILE* output) {
+  const bool written = std::fwrite(text.view().data(), 1, text.size(), output) == text.size();
   text.clear();
   return written;
 }
 
-void take(const translation& run, const listing_event& event, std::string& text,
+void take(const translation& run, const listing_event& event, header_text& text,
           tally& counts) {
   if (event.kind == line_kind::opcode_record) {
     ++counts.opcodes;
@@ -94,8 +93,7 @@ void take(const translation& run, const listing_event& event, std::string& text,
 // write error; the header then lacks its closing line.
 exit_status convert(const translation& run, file_ptr input, file_ptr output) {
   const auto block = std::make_unique_for_overwrite<char[]>(block_size);
-  std::string text;
-  text.reserve(text_reserve);
+  header_text text(text_reserve);
   write_array_head(text, run.array_name);
 
   listing_scanner scanner;

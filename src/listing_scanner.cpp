@@ -2,50 +2,93 @@
 #include "listing_scanner.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
 
 namespace {
 
 bool is_digit(char c) { return c >= '0' && c <= '9'; }
 
+// Bit 7 of each byte of the result is set where that byte of `word` is a blank.
+std::uint64_t blank_bytes(std::uint64_t word) {
+  constexpr std::uint64_t low_bits = 0x7F7F7F7F7F7F7F7F;
+  const std::uint64_t x = word ^ 0x2020202020202020;  // blanks become zero bytes
+  const std::uint64_t nonzero = ((x & low_bits) + low_bits) | x;
+  return ~nonzero & ~low_bits;
+}
+
+// The first byte in [p, end) that is a blank, if `blank`, or is not one,
+// otherwise; or `end`. Label and blank runs vary in length from line to line,
+// so eight bytes are looked at at once rather than branching on each.
+const char* find_first(const char* p, const char* const end, bool blank) {
+  if constexpr (std::endian::native == std::endian::little) {
+    constexpr std::uint64_t high_bits = 0x8080808080808080;
+    while (end - p >= 8) {
+      std::uint64_t word = 0;
+      std::memcpy(&word, p, sizeof word);
+      const std::uint64_t hits = blank ? blank_bytes(word) : blank_bytes(word) ^ high_bits;
+      if (hits != 0) return p + std::countr_zero(hits) / 8;
+      p += 8;
+    }
+  }
+  while (p != end && (*p == ' ') != blank) ++p;
+  return p;
+}
+
 }  // namespace
 
+// A straight scan of the line that can stop at the end of any part and pick
+// up where it stopped: each phase falls through to the next.
 void line_scan::feed(std::string_view part) {
   const char* p = part.data();
   const char* const end = p + part.size();
-  while (p != end) {
-    switch (phase_) {
-      case phase::line_start:
-        phase_ = *p++ == '.' ? phase::after_point : phase::other;
-        break;
-      case phase::after_point:
-        phase_ = is_digit(*p++) ? phase::label : phase::other;
-        break;
-      case phase::label: {
-        // The label runs up to the first blank; only a space is a blank.
-        const void* blank = std::memchr(p, ' ', static_cast<std::size_t>(end - p));
-        if (blank == nullptr) return;
-        p = static_cast<const char*>(blank);
+  switch (phase_) {
+    case phase::line_start:
+      if (p == end) return;
+      if (*p++ != '.') {
+        phase_ = phase::other;
+        return;
+      }
+      [[fallthrough]];
+    case phase::after_point:
+      if (p == end) {
+        phase_ = phase::after_point;
+        return;
+      }
+      if (!is_digit(*p++)) {
+        phase_ = phase::other;
+        return;
+      }
+      [[fallthrough]];
+    case phase::label:  // up to the first blank; only a space is a blank
+      p = find_first(p, end, true);
+      if (p == end) {
+        phase_ = phase::label;
+        return;
+      }
+      [[fallthrough]];
+    case phase::blanks:
+      p = find_first(p, end, false);
+      if (p == end) {
         phase_ = phase::blanks;
-        break;
+        return;
       }
-      case phase::blanks:
-        while (p != end && *p == ' ') ++p;
-        if (p != end) phase_ = phase::field;
-        break;
-      case phase::field: {
-        const std::size_t take = std::min(field_.size() - field_size_,
-                                          static_cast<std::size_t>(end - p));
+      [[fallthrough]];
+    case phase::field: {
+      const std::size_t take =
+          std::min(field_.size() - field_size_, static_cast<std::size_t>(end - p));
+      if (take == field_.size()) {
+        std::memcpy(field_.data(), p, field_.size());  // the usual case: all at once
+      } else {
         std::memcpy(field_.data() + field_size_, p, take);
-        field_size_ = static_cast<std::uint8_t>(field_size_ + take);
-        p += take;
-        if (field_size_ == field_.size()) phase_ = phase::complete;
-        break;
       }
-      case phase::complete:
-      case phase::other:
-        return;  // the rest of the line does not matter
+      field_size_ = static_cast<std::uint8_t>(field_size_ + take);
+      phase_ = field_size_ == field_.size() ? phase::complete : phase::field;
+      return;
     }
+    case phase::complete:
+    case phase::other:
+      return;  // the rest of the line does not matter
   }
 }
 

@@ -22,9 +22,9 @@ TEST(HeaderWriterTest, HeadCutsTheNameAtItsFirstPoint) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.argument);
-    std::string output;
+    header_text output(64);
     write_array_head(output, c.argument);
-    EXPECT_EQ(output, c.head);
+    EXPECT_EQ(output.view(), c.head);
   }
 }
 
@@ -40,19 +40,20 @@ TEST(HeaderWriterTest, ElementIsWrittenVerbatim) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.text);
-    std::string output;
+    header_text output(64);
     write_array_element(output, c.text);
-    EXPECT_EQ(output, c.line);
+    EXPECT_EQ(output.view(), c.line);
   }
 }
 
 TEST(HeaderWriterTest, WritesWholeDeclarationInOrder) {
-  std::string output = "kept";
+  header_text output(64);
+  output.append("kept");
   write_array_head(output, "ucode.h");
   write_array_element(output, "E1D2C3B4");
   write_array_element(output, "F0");
   write_array_tail(output);
-  EXPECT_EQ(output,
+  EXPECT_EQ(output.view(),
             "keptconst int ucode[] = {\n"
             "\t\t0xE1D2C3B4,\n"
             "\t\t0xF0,\n"
@@ -60,10 +61,23 @@ TEST(HeaderWriterTest, WritesWholeDeclarationInOrder) {
 }
 
 TEST(HeaderWriterTest, EmptyArrayIsHeadAndTail) {
-  std::string output;
+  header_text output(64);
   write_array_head(output, "empty");
   write_array_tail(output);
-  EXPECT_EQ(output, "const int empty[] = {\n\t\t};\n");
+  EXPECT_EQ(output.view(), "const int empty[] = {\n\t\t};\n");
+}
+
+// Text larger than the room left grows the block and loses nothing.
+TEST(HeaderWriterTest, TextGrowsPastItsCapacity) {
+  const std::string name(1000, 'n');
+  header_text output(8);
+  write_array_head(output, name);
+  write_array_element(output, "0123ABCD");
+  EXPECT_EQ(output.view(), "const int " + name + "[] = {\n\t\t0x0123ABCD,\n");
+  output.clear();
+  EXPECT_EQ(output.size(), 0u);
+  write_array_tail(output);
+  EXPECT_EQ(output.view(), "\t\t};\n");
 }
 
 }  // namespace
