@@ -1,5 +1,6 @@
-// Runs one command and prints its wall time in seconds and its peak memory
-// (maximum resident set size) in KiB. The command's own output is discarded.
+// Runs one command and prints its wall time in seconds, its peak memory
+// (maximum resident set size) in KiB, its exit status, and its user and
+// system CPU time in seconds. The command's own output is discarded.
 #include <cstdio>
 #include <ctime>
 
@@ -29,7 +30,11 @@ int main(int argc, char* argv[]) {
   clock_gettime(CLOCK_MONOTONIC, &stop);
   const double seconds = static_cast<double>(stop.tv_sec - start.tv_sec) +
                          static_cast<double>(stop.tv_nsec - start.tv_nsec) * 1e-9;
-  std::printf("%.6f %ld %d\n", seconds, usage.ru_maxrss,
-              WIFEXITED(status) ? WEXITSTATUS(status) : -1);
+  const auto cpu = [](const timeval& t) {
+    return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) * 1e-6;
+  };
+  std::printf("%.6f %ld %d %.3f %.3f\n", seconds, usage.ru_maxrss,
+              WIFEXITED(status) ? WEXITSTATUS(status) : -1, cpu(usage.ru_utime),
+              cpu(usage.ru_stime));
   return 0;
 }

@@ -15,9 +15,14 @@ class header_text {
   explicit header_text(std::size_t capacity);
 
   void append(std::string_view part) {
-    if (part.size() > capacity_ - size_) grow(part.size());
-    std::memcpy(data_.get() + size_, part.data(), part.size());
-    size_ += part.size();
+    std::memcpy(extend(part.size()), part.data(), part.size());
+  }
+  // Makes the text `count` bytes longer and returns where they begin.
+  char* extend(std::size_t count) {
+    if (count > capacity_ - size_) grow(count);
+    char* const at = data_.get() + size_;
+    size_ += count;
+    return at;
   }
   std::string_view view() const { return {data_.get(), size_}; }
   std::size_t size() const { return size_; }
@@ -37,9 +42,10 @@ void write_array_head(header_text& output, std::string_view array_name);
 // One element line: two tabs, "0x", `element_text` verbatim and a comma.
 // Inline, so that the copies of fixed-size texts compile to plain moves.
 inline void write_array_element(header_text& output, std::string_view element_text) {
-  output.append("\t\t0x");
-  output.append(element_text);
-  output.append(",\n");
+  char* const line = output.extend(element_text.size() + 6);
+  std::memcpy(line, "\t\t0x", 4);
+  std::memcpy(line + 4, element_text.data(), element_text.size());
+  std::memcpy(line + 4 + element_text.size(), ",\n", 2);
 }
 
 // The closing line of the declaration.

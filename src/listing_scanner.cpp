@@ -122,22 +122,27 @@ line_kind scan_opcode_record(std::string_view line, opcode_record& record) {
   return scan.finish(record);
 }
 
-bool listing_scanner::next(std::string_view& input, listing_event& event) {
-  while (!input.empty()) {
-    const void* line_feed = std::memchr(input.data(), '\n', input.size());
+// Runs once per line: the line scan is inlined into it.
+[[gnu::flatten]] bool listing_scanner::next(std::string_view& input, listing_event& event) {
+  const char* p = input.data();
+  const char* const end = p + input.size();
+  while (p != end) {
+    const auto* line_feed =
+        static_cast<const char*>(std::memchr(p, '\n', static_cast<std::size_t>(end - p)));
     if (line_feed == nullptr) {
-      line_.feed(input);
+      line_.feed({p, end});
       line_open_ = true;
-      input = {};
-      return false;
+      break;
     }
-    const auto length = static_cast<std::size_t>(
-        static_cast<const char*>(line_feed) - input.data());
-    line_.feed(input.substr(0, length));
-    input.remove_prefix(length + 1);
+    line_.feed({p, line_feed});
+    p = line_feed + 1;
     line_open_ = false;
-    if (end_line(event)) return true;
+    if (end_line(event)) {
+      input = {p, end};
+      return true;
+    }
   }
+  input = {};
   return false;
 }
 
