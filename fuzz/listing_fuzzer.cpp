@@ -1,0 +1,125 @@
+// Feeds arbitrary bytes through the listing scanner and the header writer
+// and checks what must hold for any listing: the lines reported are exactly
+// those a plain reading of each line finds, every counted record gives two
+// element lines of the exact shape, and their texts are the line's own bytes.
+//
+// The first input byte sets the size of the blocks the listing arrives in,
+// so that lines are cut at every possible place.
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <string_view>
+
+#include "header_writer.h"
+#include "listing_scanner.h"
+
+namespace {
+
+void require(bool holds, const char* what) {
+  if (holds) return;
+  std::fprintf(stderr, "listing_fuzzer: %s\n", what);
+  std::abort();
+}
+
+// The line rules read as plainly as possible, index by index.
+line_kind plain_scan(std::string_view line, std::string_view& field) {
+  if (line.size() < 2 || line[0] != '.' || line[1] < '0' || line[1] > '9') {
+    return line_kind::other;
+  }
+  std::size_t p = 1;
+  while (p < line.size() && line[p] != ' ') ++p;
+  if (p == line.size()) return line_kind::incomplete_record;
+  while (p < line.size() && line[p] == ' ') ++p;
+  if (line.size() - p < 10) return line_kind::incomplete_record;
+  field = line.substr(p, 10);
+  return line_kind::opcode_record;
+}
+
+// The header and the incomplete lines that the plain reading expects.
+struct expectation {
+  std::string text;
+  std::string incomplete_lines;
+  std::size_t records = 0;
+};
+
+expectation expect(std::string_view listing) {
+  expectation expected;
+  expected.text = "const int fuzz[] = {\n";
+  std::int64_t number = 1;
+  while (!listing.empty()) {
+    const std::size_t line_feed = listing.find('\n');
+    const std::string_view line = listing.substr(0, line_feed);
+    listing.remove_prefix(line_feed == std::string_view::npos ? listing.size() : line_feed + 1);
+    std::string_view field;
+    const line_kind kind = plain_scan(line, field);
+    opcode_record record{};
+    require(scan_opcode_record(line, record) == kind, "whole-line scan disagrees");
+    if (kind == line_kind::opcode_record) {
+      ++expected.records;
+      expected.text += "\t\t0x" + std::string(field.substr(2)) + ",\n";
+      expected.text += "\t\t0x" + std::string(field.substr(0, 2)) + ",\n";
+    } else if (kind == line_kind::incomplete_record) {
+      expected.incomplete_lines += std::to_string(number) + " ";
+    }
+    ++number;
+  }
+  expected.text += "\t\t};\n";
+  return expected;
+}
+
+// Each element line is tabs, "0x", 8 or 2 characters and ",\n", alternating.
+void check_shape(std::string_view text, std::size_t records) {
+  const std::string_view head = "const int fuzz[] = {\n";
+  const std::string_view tail = "\t\t};\n";
+  require(text.substr(0, head.size()) == head, "head");
+  require(text.size() >= head.size() + tail.size() &&
+              text.substr(text.size() - tail.size()) == tail, "tail");
+  std::string_view elements = text.substr(head.size(), text.size() - head.size() - tail.size());
+  require(elements.size() == records * (14 + 8), "two elements per record");
+  for (std::size_t i = 0; i < 2 * records; ++i) {
+    const std::size_t width = i % 2 == 0 ? 8 : 2;
+    require(elements.substr(0, 4) == "\t\t0x", "element line opening");
+    require(elements.substr(4 + width, 2) == ",\n", "element line ending");
+    elements.remove_prefix(width + 6);
+  }
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  if (size == 0) return 0;
+  const std::size_t block = 1 + data[0];
+  const std::string_view listing(reinterpret_cast<const char*>(data + 1), size - 1);
+
+  header_text text(64);
+  write_array_head(text, "fuzz.h");
+  listing_scanner scanner;
+  listing_event event{};
+  std::string incomplete_lines;
+  std::size_t records = 0;
+  auto take = [&] {
+    if (event.kind == line_kind::opcode_record) {
+      ++records;
+      write_array_element(text, {event.record.low_text.data(), event.record.low_text.size()});
+      write_array_element(text, {event.record.high_text.data(), event.record.high_text.size()});
+    } else {
+      incomplete_lines += std::to_string(event.line_number) + " ";
+    }
+  };
+  for (std::size_t at = 0; at < listing.size(); at += block) {
+    std::string_view rest = listing.substr(at, block);
+    while (scanner.next(rest, event)) take();
+    require(rest.empty(), "block not consumed");
+  }
+  if (scanner.finish(event)) take();
+  write_array_tail(text);
+
+  const expectation expected = expect(listing);
+  require(records == expected.records, "record count");
+  require(incomplete_lines == expected.incomplete_lines, "incomplete lines");
+  check_shape(text.view(), records);
+  require(text.view() == expected.text, "header text");
+  return 0;
+}
