@@ -363,6 +363,17 @@ TEST_F(DriverTest, ReadErrorLeavesHeaderIncomplete) {
   EXPECT_EQ(read_file(path("out.h")), "const int mem[] = {\n");
 }
 
+// With nowhere to say what failed, the exit status still says it.
+TEST_F(DriverTest, ConsoleThatCannotBeWrittenFailsTheRun) {
+  write_file(path("in.list"), two_records);
+  const std::string command = quote(MARVOT_PROGRAM) + " " + quote(path("in.list")) + " " +
+                              quote(path("out.h")) + " ucode >/dev/full";
+  const int status = std::system(command.c_str());
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 1);
+  EXPECT_EQ(read_file(path("out.h")), two_records_header);
+}
+
 TEST_F(DriverTest, WriteErrorIsReported) {
   write_file(path("in.list"), two_records);
   const run_result result = run({path("in.list"), "/dev/full", "ucode"});

@@ -46,27 +46,6 @@ TEST(HeaderWriterTest, ElementIsWrittenVerbatim) {
   }
 }
 
-TEST(HeaderWriterTest, WritesWholeDeclarationInOrder) {
-  header_text output(64);
-  output.append("kept");
-  write_array_head(output, "ucode.h");
-  write_array_element(output, "E1D2C3B4");
-  write_array_element(output, "F0");
-  write_array_tail(output);
-  EXPECT_EQ(output.view(),
-            "keptconst int ucode[] = {\n"
-            "\t\t0xE1D2C3B4,\n"
-            "\t\t0xF0,\n"
-            "\t\t};\n");
-}
-
-TEST(HeaderWriterTest, EmptyArrayIsHeadAndTail) {
-  header_text output(64);
-  write_array_head(output, "empty");
-  write_array_tail(output);
-  EXPECT_EQ(output.view(), "const int empty[] = {\n\t\t};\n");
-}
-
 // Text larger than the room left grows the block and loses nothing.
 TEST(HeaderWriterTest, TextGrowsPastItsCapacity) {
   const std::string name(1000, 'n');

@@ -86,18 +86,6 @@ TEST(ListingScannerTest, LineScanResumesAtAnyCut) {
   }
 }
 
-TEST(ListingScannerTest, LineScanStartsAfreshAfterEachLine) {
-  line_scan scan;
-  opcode_record record{};
-  scan.feed(".1 012");
-  EXPECT_EQ(scan.finish(record), line_kind::incomplete_record);
-  scan.feed("3456789AB");
-  EXPECT_EQ(scan.finish(record), line_kind::other);
-  scan.feed(".2 ABCDEF0123");
-  ASSERT_EQ(scan.finish(record), line_kind::opcode_record);
-  EXPECT_EQ(low_of(record), "CDEF0123");
-}
-
 struct seen {
   line_kind kind;
   std::int64_t line_number;
