@@ -4,16 +4,21 @@
 #include <cinttypes>
 #include <cstdint>
 #include <cstdio>
-#include <filesystem>
+#include <cstring>
 #include <memory>
+#include <new>
+#include <optional>
 #include <string_view>
-#include <system_error>
 #include <utility>
-
-#include <sys/stat.h>
 
 #include "header_writer.h"
 #include "listing_scanner.h"
+#include "platform.h"
+
+#ifdef _WIN32
+#include <string>
+#include <vector>
+#endif
 
 namespace {
 
@@ -22,20 +27,38 @@ constexpr std::size_t block_size = std::size_t{1} << 20;
 // The header text of one block: at most 22 bytes for a 14-byte listing line.
 constexpr std::size_t text_reserve = 2 * block_size;
 
-struct file_closer {
-  void operator()(std::FILE* file) const { std::fclose(file); }
-};
-using file_ptr = std::unique_ptr<std::FILE, file_closer>;
-
 struct translation {
   const char* input_path;
   const char* output_path;
   const char* array_name;
 };
 
+// Everything a conversion needs from memory, taken before the header is
+// opened, so that a lack of memory never leaves it half written.
+struct buffers {
+  std::unique_ptr<char[]> block;
+  header_text text;
+};
+
 struct tally {
   std::int64_t opcodes = 0;
   std::int64_t skipped = 0;
+};
+
+// Closes a descriptor on every path that does not close it itself.
+class file_guard {
+ public:
+  explicit file_guard(int file) : file_(file) {}
+  ~file_guard() {
+    if (file_ >= 0) close_file(file_);
+  }
+  file_guard(const file_guard&) = delete;
+  file_guard& operator=(const file_guard&) = delete;
+  int get() const { return file_; }
+  int release() { return std::exchange(file_, -1); }
+
+ private:
+  int file_;
 };
 
 void print_banner() {
@@ -54,23 +77,17 @@ void print_usage() {
              stdout);
 }
 
-// Opens the listing; a directory counts as a listing that cannot be opened.
-file_ptr open_input(const char* path) {
-  file_ptr file(std::fopen(path, "r"));
-  if (!file) return file;
-  struct stat status {};
-  if (fstat(fileno(file.get()), &status) != 0 || S_ISDIR(status.st_mode)) file.reset();
-  return file;
+std::optional<buffers> allocate_buffers(std::size_t array_name_size) {
+  try {
+    return buffers{std::make_unique_for_overwrite<char[]>(block_size),
+                   header_text(text_reserve + array_name_size)};
+  } catch (const std::bad_alloc&) {
+    return std::nullopt;
+  }
 }
 
-// True when both paths name one file, however they are spelt or linked.
-bool same_file(const char* first, const char* second) {
-  std::error_code error;
-  return std::filesystem::equivalent(first, second, error);
-}
-
-bool write_out(header_text& text, std::FILE* output) {
-  const bool written = std::fwrite(text.view().data(), 1, text.size(), output) == text.size();
+bool write_out(header_text& text, int output) {
+  const bool written = write_all(output, text.view());
   text.clear();
   return written;
 }
@@ -91,29 +108,30 @@ void take(const translation& run, const listing_event& event, header_text& text,
 
 // Converts the whole listing into the header. Stops at the first read or
 // write error; the header then lacks its closing line.
-exit_status convert(const translation& run, file_ptr input, file_ptr output) {
-  const auto block = std::make_unique_for_overwrite<char[]>(block_size);
-  header_text text(text_reserve);
+exit_status convert(const translation& run, buffers& memory, file_guard input,
+                    file_guard output) {
+  header_text& text = memory.text;
   write_array_head(text, run.array_name);
 
   listing_scanner scanner;
   listing_event event{};
   tally counts;
   bool write_failed = false;
-  std::size_t size = 0;
-  while (!write_failed && (size = std::fread(block.get(), 1, block_size, input.get())) > 0) {
-    std::string_view rest(block.get(), size);
+  std::ptrdiff_t size = 0;
+  while (!write_failed && (size = read_some(input.get(), memory.block.get(), block_size)) > 0) {
+    std::string_view rest(memory.block.get(), static_cast<std::size_t>(size));
     while (scanner.next(rest, event)) take(run, event, text, counts);
     write_failed = !write_out(text, output.get());
   }
-  const bool read_failed = !write_failed && std::ferror(input.get()) != 0;
-  if (!write_failed && !read_failed) {
-    if (scanner.finish(event)) take(run, event, text, counts);
-    write_array_tail(text);
+  const bool read_failed = !write_failed && size < 0;
+  if (!write_failed) {
+    if (!read_failed) {
+      if (scanner.finish(event)) take(run, event, text, counts);
+      write_array_tail(text);
+    }
+    write_failed = !write_out(text, output.get());
   }
-  if (!write_failed) write_failed = !write_out(text, output.get());
-  input.reset();
-  write_failed |= std::fclose(output.release()) != 0;
+  write_failed = !close_file(output.release()) || write_failed;
 
   if (read_failed) {
     std::printf("Input file [%s] read failed\n", run.input_path);
@@ -128,6 +146,17 @@ exit_status convert(const translation& run, file_ptr input, file_ptr output) {
   return counts.opcodes > 0 && counts.skipped == 0 ? exit_converted : exit_failed;
 }
 
+void print_out_of_memory() { std::fputs("Not enough memory\n", stdout); }
+
+// Ends a run: a console that could not take every message fails it, as
+// there is nowhere left to say what went wrong.
+int finish(exit_status status) {
+  if ((std::fflush(stdout) != 0 || std::ferror(stdout) != 0) && status == exit_converted) {
+    return exit_failed;
+  }
+  return status;
+}
+
 }  // namespace
 
 exit_status run_translator(int argc, const char* const argv[]) {
@@ -139,28 +168,56 @@ exit_status run_translator(int argc, const char* const argv[]) {
   const translation run{argv[1], argv[2], argv[3]};
 
   std::printf("Opening input file [%s]...\n", run.input_path);
-  file_ptr input = open_input(run.input_path);
-  if (!input) {
+  file_guard input(open_listing(run.input_path));
+  if (input.get() < 0) {
     std::printf("Input file [%s] open failed\n", run.input_path);
+    return exit_failed;
+  }
+  std::optional<buffers> memory = allocate_buffers(std::strlen(run.array_name));
+  if (!memory) {
+    print_out_of_memory();
     return exit_failed;
   }
 
   std::printf("Opening output file [%s]...\n", run.output_path);
-  if (same_file(run.input_path, run.output_path)) {
-    std::printf("Output file [%s] is the same file as the input\n", run.output_path);
-    return exit_failed;
+  int output = -1;
+  switch (open_header(run.output_path, input.get(), output)) {
+    case header_open::same_as_listing:
+      std::printf("Output file [%s] is the same file as the input\n", run.output_path);
+      return exit_failed;
+    case header_open::failed:
+      std::printf("Output file [%s] open failed\n", run.output_path);
+      return exit_failed;
+    case header_open::opened:
+      break;
   }
-  file_ptr output(std::fopen(run.output_path, "w"));
-  if (!output) {
-    std::printf("Output file [%s] open failed\n", run.output_path);
-    return exit_failed;
-  }
-  return convert(run, std::move(input), std::move(output));
+  return convert(run, *memory, file_guard(input.release()), file_guard(output));
 }
 
-int main(int argc, char* argv[]) {
-  exit_status status = run_translator(argc, argv);
-  // A console that cannot take the messages leaves nowhere to say so.
-  if (std::fflush(stdout) != 0 && status == exit_converted) status = exit_failed;
-  return status;
+#ifdef _WIN32
+// Windows hands over the arguments in UTF-16; the translator works in UTF-8,
+// so that any file name is opened as named and echoed unchanged.
+int wmain(int argc, wchar_t* argv[]) {
+  const utf8_console console;
+  try {
+    std::vector<std::string> arguments;
+    for (int i = 0; i < argc; ++i) arguments.push_back(utf8_from_wide(argv[i]));
+    std::vector<const char*> pointers;
+    for (const std::string& argument : arguments) pointers.push_back(argument.c_str());
+    return finish(run_translator(argc, pointers.data()));
+  } catch (const std::bad_alloc&) {
+    print_out_of_memory();
+    return finish(exit_failed);
+  }
 }
+#else
+int main(int argc, char* argv[]) {
+  if (!guard_standard_streams()) return exit_failed;
+  try {
+    return finish(run_translator(argc, argv));
+  } catch (const std::bad_alloc&) {
+    print_out_of_memory();
+    return finish(exit_failed);
+  }
+}
+#endif

@@ -1,0 +1,194 @@
+// The operating system's side of the translator: POSIX descriptors, or the
+// Windows C runtime's text-mode descriptors opened by UTF-16 names.
+#include "platform.h"
+
+#include <cerrno>
+#include <cstdio>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+
+#ifdef _WIN32
+#include <io.h>
+#include <windows.h>
+#else
+#include <unistd.h>
+#endif
+
+namespace {
+
+bool is_directory(int file) {
+  struct stat status {};
+  return fstat(file, &status) != 0 || S_ISDIR(status.st_mode);
+}
+
+#ifdef _WIN32
+
+// The UTF-16 form of a UTF-8 name; empty, a name no file has, when `text`
+// is not valid UTF-8.
+std::wstring wide_from_utf8(const char* text) {
+  const int size = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text, -1, nullptr, 0);
+  if (size <= 0) return {};
+  std::wstring wide(static_cast<std::size_t>(size), L'\0');
+  MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text, -1, wide.data(), size);
+  wide.resize(static_cast<std::size_t>(size) - 1);
+  return wide;
+}
+
+// Volume and file index: what tells one file from another on Windows,
+// whatever names, drives or links lead to it.
+bool same_file(HANDLE first, HANDLE second) {
+  BY_HANDLE_FILE_INFORMATION a{};
+  BY_HANDLE_FILE_INFORMATION b{};
+  return GetFileInformationByHandle(first, &a) != 0 && GetFileInformationByHandle(second, &b) != 0 &&
+         a.dwVolumeSerialNumber == b.dwVolumeSerialNumber &&
+         a.nFileIndexHigh == b.nFileIndexHigh && a.nFileIndexLow == b.nFileIndexLow;
+}
+
+#else
+
+// Device and inode, or for block devices the device they stand for.
+bool same_file(const struct stat& a, const struct stat& b) {
+  if (a.st_dev == b.st_dev && a.st_ino == b.st_ino) return true;
+  return S_ISBLK(a.st_mode) && S_ISBLK(b.st_mode) && a.st_rdev == b.st_rdev;
+}
+
+#endif
+
+}  // namespace
+
+#ifdef _WIN32
+
+int open_listing(const char* path) {
+  const int file = _wopen(wide_from_utf8(path).c_str(), _O_RDONLY | _O_TEXT | _O_NOINHERIT);
+  if (file >= 0 && is_directory(file)) {
+    _close(file);
+    return -1;
+  }
+  return file;
+}
+
+header_open open_header(const char* path, int listing, int& header) {
+  const HANDLE file = CreateFileW(wide_from_utf8(path).c_str(), GENERIC_WRITE,
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                  nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return header_open::failed;
+  const auto listing_handle = reinterpret_cast<HANDLE>(_get_osfhandle(listing));
+  if (same_file(listing_handle, file)) {
+    CloseHandle(file);
+    return header_open::same_as_listing;
+  }
+  const int descriptor = _open_osfhandle(reinterpret_cast<intptr_t>(file), _O_WRONLY | _O_TEXT);
+  if (descriptor < 0) {
+    CloseHandle(file);
+    return header_open::failed;
+  }
+  if (GetFileType(file) == FILE_TYPE_DISK && SetEndOfFile(file) == 0) {
+    _close(descriptor);
+    return header_open::failed;
+  }
+  header = descriptor;
+  return header_open::opened;
+}
+
+std::ptrdiff_t read_some(int file, char* buffer, std::size_t size) {
+  return _read(file, buffer, static_cast<unsigned>(size));
+}
+
+bool write_all(int file, std::string_view text) {
+  while (!text.empty()) {
+    const int written = _write(file, text.data(), static_cast<unsigned>(text.size()));
+    if (written <= 0) return false;
+    text.remove_prefix(static_cast<std::size_t>(written));
+  }
+  return true;
+}
+
+bool close_file(int file) { return _close(file) == 0; }
+
+bool guard_standard_streams() { return true; }
+
+std::string utf8_from_wide(const wchar_t* text) {
+  const int size =
+      WideCharToMultiByte(CP_UTF8, WC_ERR_INVALID_CHARS, text, -1, nullptr, 0, nullptr, nullptr);
+  if (size <= 0) return "\xFF";  // a lone surrogate: no valid name, so no file, stands for it
+  std::string utf8(static_cast<std::size_t>(size), '\0');
+  WideCharToMultiByte(CP_UTF8, WC_ERR_INVALID_CHARS, text, -1, utf8.data(), size, nullptr,
+                      nullptr);
+  utf8.resize(static_cast<std::size_t>(size) - 1);
+  return utf8;
+}
+
+utf8_console::utf8_console() {
+  DWORD mode = 0;
+  if (GetConsoleMode(GetStdHandle(STD_OUTPUT_HANDLE), &mode) == 0) return;
+  saved_code_page_ = GetConsoleOutputCP();
+  if (SetConsoleOutputCP(CP_UTF8) == 0) saved_code_page_ = 0;
+}
+
+utf8_console::~utf8_console() {
+  if (saved_code_page_ == 0) return;
+  std::fflush(stdout);
+  SetConsoleOutputCP(saved_code_page_);
+}
+
+#else
+
+int open_listing(const char* path) {
+  const int file = open(path, O_RDONLY | O_CLOEXEC);
+  if (file >= 0 && is_directory(file)) {
+    close(file);
+    return -1;
+  }
+  return file;
+}
+
+header_open open_header(const char* path, int listing, int& header) {
+  const int file = open(path, O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
+  if (file < 0) return header_open::failed;
+  struct stat in {};
+  struct stat out {};
+  if (fstat(listing, &in) != 0 || fstat(file, &out) != 0) {
+    close(file);
+    return header_open::failed;
+  }
+  if (same_file(in, out)) {
+    close(file);
+    return header_open::same_as_listing;
+  }
+  if (S_ISREG(out.st_mode) && ftruncate(file, 0) != 0) {
+    close(file);
+    return header_open::failed;
+  }
+  header = file;
+  return header_open::opened;
+}
+
+std::ptrdiff_t read_some(int file, char* buffer, std::size_t size) {
+  ssize_t got = 0;
+  do got = read(file, buffer, size);
+  while (got < 0 && errno == EINTR);
+  return got;
+}
+
+bool write_all(int file, std::string_view text) {
+  while (!text.empty()) {
+    const ssize_t written = write(file, text.data(), text.size());
+    if (written < 0 && errno == EINTR) continue;
+    if (written <= 0) return false;
+    text.remove_prefix(static_cast<std::size_t>(written));
+  }
+  return true;
+}
+
+bool close_file(int file) { return close(file) == 0; }
+
+bool guard_standard_streams() {
+  for (int standard = 0; standard <= 2; ++standard) {
+    if (fcntl(standard, F_GETFD) != -1 || errno != EBADF) continue;
+    if (open("/dev/null", O_RDWR) != standard) return false;
+  }
+  return true;
+}
+
+#endif
