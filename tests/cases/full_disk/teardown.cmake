@@ -1,0 +1,1 @@
+execute_process(COMMAND umount ${WORK}/disk)

@@ -1,0 +1,4 @@
+const int long[] = {
+		0xCDEF0123,
+		0xAB,
+		};

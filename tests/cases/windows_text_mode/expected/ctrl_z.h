@@ -1,0 +1,6 @@
+const int ucode[] = {
+		0x23456789,
+		0x01,
+		0xCDEFABCD,
+		0xAB,
+		};

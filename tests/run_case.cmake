@@ -1,0 +1,151 @@
+# Runs the translator on one case folder: checks the console text and the exit
+# status of each of its command lines, then every file the runs left behind.
+#   cmake -D PROGRAM=... -D CASE=... -D WORK=... [-D EMULATOR=...] [-D WINDOWS=ON] -P run_case.cmake
+# A case folder holds:
+#   cmd          one run per line: the arguments, quoted as in a POSIX shell; the
+#                runs share one working folder
+#   stdout       the console text; @1@ to @3@ stand for the run's arguments
+#   status       the exit status
+#   given/       the files the run starts with, in its working folder
+#   expected/    the files it must leave that differ from given/; no others may exist
+#   wrap         optional: a command the program runs under, such as sh -c '... "$@"'
+#   setup.cmake  optional: prepares the folder (WORK), naming in `made` the files
+#                it adds (they are not compared), or sets `skip` to a reason
+#   teardown.cmake  optional: runs after the program, before the files are compared
+# On Windows, line feeds in stdout and in expected headers (*.h) become CR LF,
+# and @WORK@ in an argument is the working folder's native path.
+cmake_minimum_required(VERSION 3.25)
+set(ENV{LANG} C.UTF-8)  # the emulator passes arguments in the locale's encoding
+
+macro(tear_down)
+  if(EXISTS "${CASE}/teardown.cmake" AND NOT torn_down)
+    set(torn_down ON)
+    include("${CASE}/teardown.cmake")
+  endif()
+endmacro()
+
+function(fail what)
+  tear_down()
+  message(FATAL_ERROR "${CASE}: ${run}: ${what}")
+endfunction()
+
+# The content of `file` as hexadecimal, with CR LF line ends if `crlf`.
+function(read_bytes file crlf out)
+  file(READ "${file}" hex HEX)
+  if(crlf)
+    string(REGEX REPLACE "(..)" "\\1 " hex "${hex}")  # 0a may only match whole bytes
+    string(REPLACE "0a " "0d0a" hex "${hex}")
+    string(REPLACE " " "" hex "${hex}")
+  endif()
+  set(${out} "${hex}" PARENT_SCOPE)
+endfunction()
+
+function(list_files dir out)
+  file(GLOB_RECURSE files LIST_DIRECTORIES false RELATIVE "${dir}" "${dir}/*")
+  set(${out} ${files} PARENT_SCOPE)
+endfunction()
+
+function(check_files)
+  list_files("${CASE}/given" given)
+  list_files("${CASE}/expected" expected)
+  list_files("${WORK}" left)
+  if(made)
+    list(REMOVE_ITEM left ${made})
+  endif()
+  set(wanted ${given} ${expected})
+  list(REMOVE_DUPLICATES wanted)
+  list(SORT wanted)
+  list(SORT left)
+  if(NOT "${left}" STREQUAL "${wanted}")
+    fail("files left: [${left}], expected: [${wanted}]")
+  endif()
+  foreach(name IN LISTS wanted)
+    set(source "${CASE}/given/${name}")
+    set(crlf OFF)
+    if(EXISTS "${CASE}/expected/${name}")
+      set(source "${CASE}/expected/${name}")
+      set(crlf "${WINDOWS}")
+    endif()
+    if(NOT name MATCHES "\\.h$")
+      set(crlf OFF)
+    endif()
+    read_bytes("${source}" "${crlf}" want)
+    read_bytes("${WORK}/${name}" OFF got)
+    if(NOT got STREQUAL want)
+      fail("${name} holds ${got}, expected ${want}")
+    endif()
+  endforeach()
+endfunction()
+
+function(prepare)
+  file(REMOVE_RECURSE "${WORK}")
+  file(MAKE_DIRECTORY "${WORK}")
+  list_files("${CASE}/given" given)
+  foreach(name IN LISTS given)
+    get_filename_component(folder "${WORK}/${name}" DIRECTORY)
+    file(MAKE_DIRECTORY "${folder}")
+    file(COPY_FILE "${CASE}/given/${name}" "${WORK}/${name}")
+  endforeach()
+endfunction()
+
+function(run_once line)
+  set(native "${WORK}")
+  if(WINDOWS)
+    string(REPLACE "/" "\\" native "Z:${WORK}")
+  endif()
+  separate_arguments(arguments UNIX_COMMAND "${line}")
+  string(REPLACE "\\" "\\\\" native "${native}")  # a replacement, where \ escapes
+  list(TRANSFORM arguments REPLACE "@WORK@" "${native}")
+  set(wrap "")
+  if(EXISTS "${CASE}/wrap")
+    file(READ "${CASE}/wrap" wrap)
+    separate_arguments(wrap UNIX_COMMAND "${wrap}")
+  endif()
+  set(command "")  # bracket-quoted, so that empty arguments survive
+  foreach(word IN LISTS wrap EMULATOR PROGRAM arguments)
+    string(APPEND command " [==[${word}]==]")
+  endforeach()
+  cmake_language(EVAL CODE "execute_process(COMMAND ${command} WORKING_DIRECTORY [==[${WORK}]==]
+      OUTPUT_FILE [==[${WORK}.out]==] ERROR_FILE [==[${WORK}.err]==] RESULT_VARIABLE status)")
+
+  file(READ "${CASE}/stdout" want)
+  set(index 0)
+  foreach(argument IN LISTS arguments)
+    math(EXPR index "${index} + 1")
+    string(REPLACE "@${index}@" "${argument}" want "${want}")
+  endforeach()
+  file(WRITE "${WORK}.want" "${want}")
+  read_bytes("${WORK}.want" "${WINDOWS}" want_hex)
+  read_bytes("${WORK}.out" OFF out_hex)
+  file(READ "${WORK}.out" out)
+  file(READ "${WORK}.err" err)
+  file(READ "${CASE}/status" want_status)
+  string(STRIP "${want_status}" want_status)
+  if(NOT err STREQUAL "")
+    fail("wrote to standard error:\n${err}")
+  elseif(NOT out_hex STREQUAL want_hex)
+    fail("printed:\n${out}\nexpected:\n${want}\n(${out_hex}\nagainst ${want_hex})")
+  elseif(NOT status STREQUAL want_status)
+    fail("exit status ${status}, expected ${want_status}")
+  endif()
+endfunction()
+
+# The runs share one working folder, whose files are compared after the last.
+prepare()
+set(made "")
+if(EXISTS "${CASE}/setup.cmake")
+  include("${CASE}/setup.cmake")
+  if(skip)
+    message("SKIPPED: ${skip}")
+    return()
+  endif()
+endif()
+file(READ "${CASE}/cmd" runs)
+string(REGEX REPLACE "\n$" "" runs "${runs}")
+string(REPLACE "\n" ";" runs "${runs}")  # a blank line is a run without arguments
+foreach(run IN LISTS runs)
+  run_once("${run}")
+endforeach()
+set(run "after the last run")
+tear_down()
+check_files()
