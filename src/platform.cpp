@@ -1,7 +1,8 @@
-// The operating system's side of the translator: POSIX descriptors, or the
-// Windows C runtime's text-mode descriptors opened by UTF-16 names.
+// The operating system's side of the translator. Both systems use C runtime
+// descriptors; Windows opens them by UTF-16 names, in text mode.
 #include "platform.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 
@@ -17,9 +18,9 @@
 
 namespace {
 
-bool is_directory(int file) {
-  struct stat status {};
-  return fstat(file, &status) != 0 || S_ISDIR(status.st_mode);
+// What one read or write asks for, at most: fits the count of every system.
+unsigned int chunk(std::size_t size) {
+  return static_cast<unsigned int>(std::min(size, std::size_t{1} << 30));
 }
 
 #ifdef _WIN32
@@ -35,6 +36,10 @@ std::wstring wide_from_utf8(const char* text) {
   return wide;
 }
 
+int open_for_reading(const char* path) {
+  return _wopen(wide_from_utf8(path).c_str(), _O_RDONLY | _O_TEXT | _O_NOINHERIT);
+}
+
 // Volume and file index: what tells one file from another on Windows,
 // whatever names, drives or links lead to it.
 bool same_file(HANDLE first, HANDLE second) {
@@ -45,7 +50,32 @@ bool same_file(HANDLE first, HANDLE second) {
          a.nFileIndexHigh == b.nFileIndexHigh && a.nFileIndexLow == b.nFileIndexLow;
 }
 
+// Opens the header without changing it; -1 when it cannot be opened.
+int open_for_writing(const char* path) {
+  const HANDLE handle = CreateFileW(wide_from_utf8(path).c_str(), GENERIC_WRITE,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                    nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) return -1;
+  const int file = _open_osfhandle(reinterpret_cast<intptr_t>(handle), _O_WRONLY | _O_TEXT);
+  if (file < 0) CloseHandle(handle);
+  return file;
+}
+
+// Refuses the open header when it is the listing, and empties it otherwise.
+header_open empty_unless_listing(int listing, int header) {
+  const auto handle = reinterpret_cast<HANDLE>(_get_osfhandle(header));
+  if (same_file(reinterpret_cast<HANDLE>(_get_osfhandle(listing)), handle)) {
+    return header_open::same_as_listing;
+  }
+  if (GetFileType(handle) == FILE_TYPE_DISK && SetEndOfFile(handle) == 0) {
+    return header_open::failed;
+  }
+  return header_open::opened;
+}
+
 #else
+
+int open_for_reading(const char* path) { return open(path, O_RDONLY | O_CLOEXEC); }
 
 // Device and inode, or for block devices the device they stand for.
 bool same_file(const struct stat& a, const struct stat& b) {
@@ -53,58 +83,64 @@ bool same_file(const struct stat& a, const struct stat& b) {
   return S_ISBLK(a.st_mode) && S_ISBLK(b.st_mode) && a.st_rdev == b.st_rdev;
 }
 
+int open_for_writing(const char* path) { return open(path, O_WRONLY | O_CREAT | O_CLOEXEC, 0666); }
+
+// Refuses the open header when it is the listing, and empties it otherwise.
+header_open empty_unless_listing(int listing, int header) {
+  struct stat in {};
+  struct stat out {};
+  if (fstat(listing, &in) != 0 || fstat(header, &out) != 0) return header_open::failed;
+  if (same_file(in, out)) return header_open::same_as_listing;
+  if (S_ISREG(out.st_mode) && ftruncate(header, 0) != 0) return header_open::failed;
+  return header_open::opened;
+}
+
 #endif
 
 }  // namespace
 
-#ifdef _WIN32
-
 int open_listing(const char* path) {
-  const int file = _wopen(wide_from_utf8(path).c_str(), _O_RDONLY | _O_TEXT | _O_NOINHERIT);
-  if (file >= 0 && is_directory(file)) {
-    _close(file);
+  const int file = open_for_reading(path);
+  struct stat status {};
+  if (file >= 0 && (fstat(file, &status) != 0 || S_ISDIR(status.st_mode))) {
+    close(file);
     return -1;
   }
   return file;
 }
 
 header_open open_header(const char* path, int listing, int& header) {
-  const HANDLE file = CreateFileW(wide_from_utf8(path).c_str(), GENERIC_WRITE,
-                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                  nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return header_open::failed;
-  const auto listing_handle = reinterpret_cast<HANDLE>(_get_osfhandle(listing));
-  if (same_file(listing_handle, file)) {
-    CloseHandle(file);
-    return header_open::same_as_listing;
+  const int file = open_for_writing(path);
+  if (file < 0) return header_open::failed;
+  const header_open result = empty_unless_listing(listing, file);
+  if (result == header_open::opened) {
+    header = file;
+  } else {
+    close(file);
   }
-  const int descriptor = _open_osfhandle(reinterpret_cast<intptr_t>(file), _O_WRONLY | _O_TEXT);
-  if (descriptor < 0) {
-    CloseHandle(file);
-    return header_open::failed;
-  }
-  if (GetFileType(file) == FILE_TYPE_DISK && SetEndOfFile(file) == 0) {
-    _close(descriptor);
-    return header_open::failed;
-  }
-  header = descriptor;
-  return header_open::opened;
+  return result;
 }
 
 std::ptrdiff_t read_some(int file, char* buffer, std::size_t size) {
-  return _read(file, buffer, static_cast<unsigned>(size));
+  std::ptrdiff_t got = 0;
+  do got = read(file, buffer, chunk(size));
+  while (got < 0 && errno == EINTR);
+  return got;
 }
 
 bool write_all(int file, std::string_view text) {
   while (!text.empty()) {
-    const int written = _write(file, text.data(), static_cast<unsigned>(text.size()));
+    const std::ptrdiff_t written = write(file, text.data(), chunk(text.size()));
+    if (written < 0 && errno == EINTR) continue;
     if (written <= 0) return false;
     text.remove_prefix(static_cast<std::size_t>(written));
   }
   return true;
 }
 
-bool close_file(int file) { return _close(file) == 0; }
+bool close_file(int file) { return close(file) == 0; }
+
+#ifdef _WIN32
 
 bool guard_standard_streams() { return true; }
 
@@ -133,55 +169,6 @@ utf8_console::~utf8_console() {
 }
 
 #else
-
-int open_listing(const char* path) {
-  const int file = open(path, O_RDONLY | O_CLOEXEC);
-  if (file >= 0 && is_directory(file)) {
-    close(file);
-    return -1;
-  }
-  return file;
-}
-
-header_open open_header(const char* path, int listing, int& header) {
-  const int file = open(path, O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
-  if (file < 0) return header_open::failed;
-  struct stat in {};
-  struct stat out {};
-  if (fstat(listing, &in) != 0 || fstat(file, &out) != 0) {
-    close(file);
-    return header_open::failed;
-  }
-  if (same_file(in, out)) {
-    close(file);
-    return header_open::same_as_listing;
-  }
-  if (S_ISREG(out.st_mode) && ftruncate(file, 0) != 0) {
-    close(file);
-    return header_open::failed;
-  }
-  header = file;
-  return header_open::opened;
-}
-
-std::ptrdiff_t read_some(int file, char* buffer, std::size_t size) {
-  ssize_t got = 0;
-  do got = read(file, buffer, size);
-  while (got < 0 && errno == EINTR);
-  return got;
-}
-
-bool write_all(int file, std::string_view text) {
-  while (!text.empty()) {
-    const ssize_t written = write(file, text.data(), text.size());
-    if (written < 0 && errno == EINTR) continue;
-    if (written <= 0) return false;
-    text.remove_prefix(static_cast<std::size_t>(written));
-  }
-  return true;
-}
-
-bool close_file(int file) { return close(file) == 0; }
 
 bool guard_standard_streams() {
   for (int standard = 0; standard <= 2; ++standard) {
