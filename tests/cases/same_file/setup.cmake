@@ -1,7 +1,6 @@
-# Hard links of every executable extension, and a symbolic link.
+# Hard and symbolic links of every executable extension.
 foreach(extension exe bat cmd com)
   file(CREATE_LINK ${WORK}/in.list ${WORK}/hard.${extension})
-  list(APPEND made hard.${extension})
+  file(CREATE_LINK in.list ${WORK}/link.${extension} SYMBOLIC)
+  list(APPEND made hard.${extension} link.${extension})
 endforeach()
-file(CREATE_LINK in.list ${WORK}/link.exe SYMBOLIC)
-list(APPEND made link.exe)
