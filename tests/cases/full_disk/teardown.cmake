@@ -1,1 +1,1 @@
-execute_process(COMMAND umount ${WORK}/disk)
+execute_process(COMMAND umount ${WORK}.disk)
