@@ -42,8 +42,11 @@ struct buffers {
 
 struct tally {
   std::int64_t opcodes = 0;
-  std::int64_t skipped = 0;
+  bool skipped = false;  // an incomplete record was skipped
 };
+
+// Why the scan of the listing stopped.
+enum class stop { end_of_listing, read_error, write_error };
 
 // Closes a descriptor on every path that does not close it itself.
 class file_guard {
@@ -101,49 +104,59 @@ void take(const translation& run, const listing_event& event, header_text& text,
     write_array_element(text, {record.high_text.data(), record.high_text.size()});
     return;
   }
-  ++counts.skipped;
+  counts.skipped = true;
   std::printf("Input file [%s] line %" PRId64 ": incomplete opcode record skipped\n",
               run.input_path, event.line_number);
+}
+
+// Scans the listing block by block, writing out each block's header text.
+stop scan_blocks(const translation& run, buffers& memory, int input, int output,
+                 listing_scanner& scanner, tally& counts) {
+  listing_event event{};
+  for (;;) {
+    const std::ptrdiff_t size = read_some(input, memory.block.get(), block_size);
+    if (size < 0) return stop::read_error;
+    if (size == 0) return stop::end_of_listing;
+    std::string_view rest(memory.block.get(), static_cast<std::size_t>(size));
+    while (scanner.next(rest, event)) take(run, event, memory.text, counts);
+    if (!write_out(memory.text, output)) return stop::write_error;
+  }
+}
+
+exit_status report(const translation& run, stop stopped, const tally& counts) {
+  if (stopped == stop::read_error) {
+    std::printf("Input file [%s] read failed\n", run.input_path);
+    return exit_failed;
+  }
+  if (stopped == stop::write_error) {
+    std::printf("Output file [%s] write failed\n", run.output_path);
+    return exit_failed;
+  }
+  if (counts.opcodes == 0) std::fputs("\nERROR! ", stdout);
+  std::printf("%" PRId64 " opcodes found in input file.\n", counts.opcodes);
+  return counts.opcodes > 0 && !counts.skipped ? exit_converted : exit_failed;
 }
 
 // Converts the whole listing into the header. Stops at the first read or
 // write error; the header then lacks its closing line.
 exit_status convert(const translation& run, buffers& memory, file_guard input,
                     file_guard output) {
-  header_text& text = memory.text;
-  write_array_head(text, run.array_name);
-
+  write_array_head(memory.text, run.array_name);
   listing_scanner scanner;
-  listing_event event{};
   tally counts;
-  bool write_failed = false;
-  std::ptrdiff_t size = 0;
-  while (!write_failed && (size = read_some(input.get(), memory.block.get(), block_size)) > 0) {
-    std::string_view rest(memory.block.get(), static_cast<std::size_t>(size));
-    while (scanner.next(rest, event)) take(run, event, text, counts);
-    write_failed = !write_out(text, output.get());
+  stop stopped = scan_blocks(run, memory, input.get(), output.get(), scanner, counts);
+  if (stopped == stop::end_of_listing) {
+    listing_event event{};
+    if (scanner.finish(event)) take(run, event, memory.text, counts);
+    write_array_tail(memory.text);
   }
-  const bool read_failed = !write_failed && size < 0;
-  if (!write_failed) {
-    if (!read_failed) {
-      if (scanner.finish(event)) take(run, event, text, counts);
-      write_array_tail(text);
-    }
-    write_failed = !write_out(text, output.get());
+  if (stopped != stop::write_error && !write_out(memory.text, output.get())) {
+    stopped = stop::write_error;
   }
-  write_failed = !close_file(output.release()) || write_failed;
-
-  if (read_failed) {
-    std::printf("Input file [%s] read failed\n", run.input_path);
-    return exit_failed;
+  if (!close_file(output.release()) && stopped == stop::end_of_listing) {
+    stopped = stop::write_error;  // a write that failed late, reported by the close
   }
-  if (write_failed) {
-    std::printf("Output file [%s] write failed\n", run.output_path);
-    return exit_failed;
-  }
-  if (counts.opcodes == 0) std::fputs("\nERROR! ", stdout);
-  std::printf("%" PRId64 " opcodes found in input file.\n", counts.opcodes);
-  return counts.opcodes > 0 && counts.skipped == 0 ? exit_converted : exit_failed;
+  return report(run, stopped, counts);
 }
 
 void print_out_of_memory() { std::fputs("Not enough memory\n", stdout); }
@@ -213,11 +226,6 @@ int wmain(int argc, wchar_t* argv[]) {
 #else
 int main(int argc, char* argv[]) {
   if (!guard_standard_streams()) return exit_failed;
-  try {
-    return finish(run_translator(argc, argv));
-  } catch (const std::bad_alloc&) {
-    print_out_of_memory();
-    return finish(exit_failed);
-  }
+  return finish(run_translator(argc, argv));
 }
 #endif
