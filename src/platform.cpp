@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
+#include <limits>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -20,7 +21,8 @@ namespace {
 
 // What one read or write asks for, at most: fits the count of every system.
 unsigned int chunk(std::size_t size) {
-  return static_cast<unsigned int>(std::min(size, std::size_t{1} << 30));
+  return static_cast<unsigned int>(
+      std::min(size, static_cast<std::size_t>(std::numeric_limits<int>::max())));
 }
 
 #ifdef _WIN32
@@ -141,8 +143,6 @@ bool write_all(int file, std::string_view text) {
 bool close_file(int file) { return close(file) == 0; }
 
 #ifdef _WIN32
-
-bool guard_standard_streams() { return true; }
 
 std::string utf8_from_wide(const wchar_t* text) {
   const int size =

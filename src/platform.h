@@ -26,12 +26,12 @@ bool write_all(int file, std::string_view text);
 // that failed late.
 bool close_file(int file);
 
+#ifndef _WIN32
 // Opens the null device on each of the standard descriptors 0 to 2 that is
 // closed, so that no file opened later takes its place and receives console
-// text. False when that is not possible. Does nothing on Windows.
+// text. False when that is not possible.
 bool guard_standard_streams();
-
-#ifdef _WIN32
+#else
 #include <string>
 
 // `text` in UTF-8, a lone surrogate encoded on its own (so that no valid name
