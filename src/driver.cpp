@@ -9,7 +9,6 @@
 #include <new>
 #include <optional>
 #include <string_view>
-#include <utility>
 
 #include "header_writer.h"
 #include "listing_scanner.h"
@@ -47,22 +46,6 @@ struct tally {
 
 // Why the scan of the listing stopped.
 enum class stop { end_of_listing, read_error, write_error };
-
-// Closes a descriptor on every path that does not close it itself.
-class file_guard {
- public:
-  explicit file_guard(int file) : file_(file) {}
-  ~file_guard() {
-    if (file_ >= 0) close_file(file_);
-  }
-  file_guard(const file_guard&) = delete;
-  file_guard& operator=(const file_guard&) = delete;
-  int get() const { return file_; }
-  int release() { return std::exchange(file_, -1); }
-
- private:
-  int file_;
-};
 
 void print_banner() {
   std::fputs("\nZorvald .LIST File to .H File Translator Utility Version 1.0 for Caltrosa\n"
@@ -139,21 +122,21 @@ exit_status report(const translation& run, stop stopped, const tally& counts) {
 
 // Converts the whole listing into the header. Stops at the first read or
 // write error; the header then lacks its closing line.
-exit_status convert(const translation& run, buffers& memory, file_guard input,
-                    file_guard output) {
+exit_status convert(const translation& run, buffers& memory, int input, int output) {
   write_array_head(memory.text, run.array_name);
   listing_scanner scanner;
   tally counts;
-  stop stopped = scan_blocks(run, memory, input.get(), output.get(), scanner, counts);
+  stop stopped = scan_blocks(run, memory, input, output, scanner, counts);
   if (stopped == stop::end_of_listing) {
     listing_event event{};
     if (scanner.finish(event)) take(run, event, memory.text, counts);
     write_array_tail(memory.text);
   }
-  if (stopped != stop::write_error && !write_out(memory.text, output.get())) {
+  if (stopped != stop::write_error && !write_out(memory.text, output)) {
     stopped = stop::write_error;
   }
-  if (!close_file(output.release()) && stopped == stop::end_of_listing) {
+  close_file(input);
+  if (!close_file(output) && stopped == stop::end_of_listing) {
     stopped = stop::write_error;  // a write that failed late, reported by the close
   }
   return report(run, stopped, counts);
@@ -181,8 +164,9 @@ exit_status run_translator(int argc, const char* const argv[]) {
   const translation run{argv[1], argv[2], argv[3]};
 
   std::printf("Opening input file [%s]...\n", run.input_path);
-  file_guard input(open_listing(run.input_path));
-  if (input.get() < 0) {
+  // The listing stays open on the paths that end the run early; the exit closes it.
+  const int input = open_listing(run.input_path);
+  if (input == -1) {
     std::printf("Input file [%s] open failed\n", run.input_path);
     return exit_failed;
   }
@@ -194,17 +178,16 @@ exit_status run_translator(int argc, const char* const argv[]) {
 
   std::printf("Opening output file [%s]...\n", run.output_path);
   int output = -1;
-  switch (open_header(run.output_path, input.get(), output)) {
-    case header_open::same_as_listing:
-      std::printf("Output file [%s] is the same file as the input\n", run.output_path);
-      return exit_failed;
-    case header_open::failed:
-      std::printf("Output file [%s] open failed\n", run.output_path);
-      return exit_failed;
-    case header_open::opened:
-      break;
+  const header_open opened = open_header(run.output_path, input, output);
+  if (opened == header_open::same_as_listing) {
+    std::printf("Output file [%s] is the same file as the input\n", run.output_path);
+    return exit_failed;
   }
-  return convert(run, *memory, file_guard(input.release()), file_guard(output));
+  if (opened == header_open::failed) {
+    std::printf("Output file [%s] open failed\n", run.output_path);
+    return exit_failed;
+  }
+  return convert(run, *memory, input, output);
 }
 
 #ifdef _WIN32

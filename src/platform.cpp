@@ -104,16 +104,14 @@ header_open empty_unless_listing(int listing, int header) {
 int open_listing(const char* path) {
   const int file = open_for_reading(path);
   struct stat status {};
-  if (file >= 0 && (fstat(file, &status) != 0 || S_ISDIR(status.st_mode))) {
-    close(file);
-    return -1;
-  }
-  return file;
+  if (file == -1 || (fstat(file, &status) == 0 && !S_ISDIR(status.st_mode))) return file;
+  close(file);  // a directory, or a file the system cannot describe
+  return -1;
 }
 
 header_open open_header(const char* path, int listing, int& header) {
   const int file = open_for_writing(path);
-  if (file < 0) return header_open::failed;
+  if (file == -1) return header_open::failed;
   const header_open result = empty_unless_listing(listing, file);
   if (result == header_open::opened) {
     header = file;
@@ -123,17 +121,14 @@ header_open open_header(const char* path, int listing, int& header) {
   return result;
 }
 
+// The program catches no signal, so a read or write is never interrupted.
 std::ptrdiff_t read_some(int file, char* buffer, std::size_t size) {
-  std::ptrdiff_t got = 0;
-  do got = read(file, buffer, chunk(size));
-  while (got < 0 && errno == EINTR);
-  return got;
+  return read(file, buffer, chunk(size));
 }
 
 bool write_all(int file, std::string_view text) {
   while (!text.empty()) {
     const std::ptrdiff_t written = write(file, text.data(), chunk(text.size()));
-    if (written < 0 && errno == EINTR) continue;
     if (written <= 0) return false;
     text.remove_prefix(static_cast<std::size_t>(written));
   }
