@@ -1,10 +1,11 @@
 // The translator's command line and its only control flow.
 #include "driver.h"
 
-#include <cinttypes>
+#include <array>
+#include <charconv>
 #include <cstdint>
-#include <cstdio>
 #include <cstring>
+#include <initializer_list>
 #include <memory>
 #include <new>
 #include <optional>
@@ -30,6 +31,7 @@ struct translation {
   const char* input_path;
   const char* output_path;
   const char* array_name;
+  console& out;
 };
 
 // Everything a conversion needs from memory, taken before the header is
@@ -47,20 +49,29 @@ struct tally {
 // Why the scan of the listing stopped.
 enum class stop { end_of_listing, read_error, write_error };
 
-void print_banner() {
-  std::fputs("\nZorvald .LIST File to .H File Translator Utility Version 1.0 for Caltrosa\n"
-             "Writes the opcodes of an assembler listing as a constant C array.\n",
-             stdout);
+// Prints one message, given in parts.
+void say(console& out, std::initializer_list<std::string_view> parts) {
+  for (const std::string_view part : parts) out.write(part);
 }
 
-void print_usage() {
-  std::fputs("\nmarvot utility syntax: \n"
-             "\tmarvot input_file output_file array_name\n\n"
-             "\twhere\n"
-             "\tinput_file = path and name of source file\n"
-             "\toutput_file = path and name of output file\n"
-             "\tarray_name = name of array in output file to store the extracted data\n",
-             stdout);
+void print_banner(console& out) {
+  out.write("\nZorvald .LIST File to .H File Translator Utility Version 1.0 for Caltrosa\n"
+            "Writes the opcodes of an assembler listing as a constant C array.\n");
+}
+
+void print_usage(console& out) {
+  out.write("\nmarvot utility syntax: \n"
+            "\tmarvot input_file output_file array_name\n\n"
+            "\twhere\n"
+            "\tinput_file = path and name of source file\n"
+            "\toutput_file = path and name of output file\n"
+            "\tarray_name = name of array in output file to store the extracted data\n");
+}
+
+// `number` in decimal, held in `digits`.
+std::string_view decimal(std::int64_t number, std::array<char, 24>& digits) {
+  const char* const end = std::to_chars(digits.data(), digits.data() + digits.size(), number).ptr;
+  return {digits.data(), static_cast<std::size_t>(end - digits.data())};
 }
 
 std::optional<buffers> allocate_buffers(std::size_t array_name_size) {
@@ -88,8 +99,9 @@ void take(const translation& run, const listing_event& event, header_text& text,
     return;
   }
   counts.skipped = true;
-  std::printf("Input file [%s] line %" PRId64 ": incomplete opcode record skipped\n",
-              run.input_path, event.line_number);
+  std::array<char, 24> digits;
+  say(run.out, {"Input file [", run.input_path, "] line ", decimal(event.line_number, digits),
+                ": incomplete opcode record skipped\n"});
 }
 
 // Scans the listing block by block, writing out each block's header text.
@@ -108,15 +120,16 @@ stop scan_blocks(const translation& run, buffers& memory, int input, int output,
 
 exit_status report(const translation& run, stop stopped, const tally& counts) {
   if (stopped == stop::read_error) {
-    std::printf("Input file [%s] read failed\n", run.input_path);
+    say(run.out, {"Input file [", run.input_path, "] read failed\n"});
     return exit_failed;
   }
   if (stopped == stop::write_error) {
-    std::printf("Output file [%s] write failed\n", run.output_path);
+    say(run.out, {"Output file [", run.output_path, "] write failed\n"});
     return exit_failed;
   }
-  if (counts.opcodes == 0) std::fputs("\nERROR! ", stdout);
-  std::printf("%" PRId64 " opcodes found in input file.\n", counts.opcodes);
+  if (counts.opcodes == 0) run.out.write("\nERROR! ");
+  std::array<char, 24> digits;
+  say(run.out, {decimal(counts.opcodes, digits), " opcodes found in input file.\n"});
   return counts.opcodes > 0 && !counts.skipped ? exit_converted : exit_failed;
 }
 
@@ -142,49 +155,51 @@ exit_status convert(const translation& run, buffers& memory, int input, int outp
   return report(run, stopped, counts);
 }
 
-void print_out_of_memory() { std::fputs("Not enough memory\n", stdout); }
+void print_out_of_memory(console& out) { out.write("Not enough memory\n"); }
 
 // Ends a run: a console that could not take every message fails it, as
 // there is nowhere left to say what went wrong.
-int finish(exit_status status) {
-  if ((std::fflush(stdout) != 0 || std::ferror(stdout) != 0) && status == exit_converted) {
-    return exit_failed;
-  }
+int finish(console& out, exit_status status) {
+  if (!out.flush() && status == exit_converted) return exit_failed;
   return status;
 }
 
 }  // namespace
 
-exit_status run_translator(int argc, const char* const argv[]) {
-  print_banner();
+exit_status run_translator(int argc, const char* const argv[], console& out) {
+  print_banner(out);
   if (argc != 4) {
-    print_usage();
+    print_usage(out);
     return exit_usage;
   }
-  const translation run{argv[1], argv[2], argv[3]};
+  const translation run{argv[1], argv[2], argv[3], out};
 
-  std::printf("Opening input file [%s]...\n", run.input_path);
+  say(out, {"Opening input file [", run.input_path, "]...\n"});
   // The listing stays open on the paths that end the run early; the exit closes it.
   const int input = open_listing(run.input_path);
   if (input == -1) {
-    std::printf("Input file [%s] open failed\n", run.input_path);
+    say(out, {"Input file [", run.input_path, "] open failed\n"});
     return exit_failed;
   }
   std::optional<buffers> memory = allocate_buffers(std::strlen(run.array_name));
   if (!memory) {
-    print_out_of_memory();
+    print_out_of_memory(out);
     return exit_failed;
   }
 
-  std::printf("Opening output file [%s]...\n", run.output_path);
+  say(out, {"Opening output file [", run.output_path, "]...\n"});
   int output = -1;
   const header_open opened = open_header(run.output_path, input, output);
   if (opened == header_open::same_as_listing) {
-    std::printf("Output file [%s] is the same file as the input\n", run.output_path);
+    say(out, {"Output file [", run.output_path, "] is the same file as the input\n"});
+    return exit_failed;
+  }
+  if (opened == header_open::same_as_console) {
+    say(out, {"Output file [", run.output_path, "] is the same file as the console output\n"});
     return exit_failed;
   }
   if (opened == header_open::failed) {
-    std::printf("Output file [%s] open failed\n", run.output_path);
+    say(out, {"Output file [", run.output_path, "] open failed\n"});
     return exit_failed;
   }
   return convert(run, *memory, input, output);
@@ -194,21 +209,23 @@ exit_status run_translator(int argc, const char* const argv[]) {
 // Windows hands over the arguments in UTF-16; the translator works in UTF-8,
 // so that any file name is opened as named and echoed unchanged.
 int wmain(int argc, wchar_t* argv[]) {
-  const utf8_console console;
+  if (!prepare_standard_streams()) return exit_failed;
+  console out;
   try {
     std::vector<std::string> arguments;
     for (int i = 0; i < argc; ++i) arguments.push_back(utf8_from_wide(argv[i]));
     std::vector<const char*> pointers;
     for (const std::string& argument : arguments) pointers.push_back(argument.c_str());
-    return finish(run_translator(argc, pointers.data()));
+    return finish(out, run_translator(argc, pointers.data(), out));
   } catch (const std::bad_alloc&) {
-    print_out_of_memory();
-    return finish(exit_failed);
+    print_out_of_memory(out);
+    return finish(out, exit_failed);
   }
 }
 #else
 int main(int argc, char* argv[]) {
-  if (!guard_standard_streams()) return exit_failed;
-  return finish(run_translator(argc, argv));
+  if (!prepare_standard_streams()) return exit_failed;
+  console out;
+  return finish(out, run_translator(argc, argv, out));
 }
 #endif

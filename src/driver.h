@@ -2,6 +2,8 @@
 // C header that holds its opcodes, reporting each step on standard output.
 #pragma once
 
+class console;
+
 // Exit statuses of a run.
 enum exit_status : int {
   exit_converted = 0,  // the header is complete and holds every opcode
@@ -10,5 +12,6 @@ enum exit_status : int {
 };
 
 // Runs the translator on the arguments `input_file output_file array_name`
-// (argv[0] is the program's own path) and returns the exit status.
-exit_status run_translator(int argc, const char* const argv[]);
+// (argv[0] is the program's own path), printing on `out`, and returns the
+// exit status.
+exit_status run_translator(int argc, const char* const argv[], console& out);

@@ -4,7 +4,10 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <csignal>
+#include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <limits>
 
 #include <fcntl.h>
@@ -42,14 +45,30 @@ int open_for_reading(const char* path) {
   return _wopen(wide_from_utf8(path).c_str(), _O_RDONLY | _O_TEXT | _O_NOINHERIT);
 }
 
-// Volume and file index: what tells one file from another on Windows,
-// whatever names, drives or links lead to it.
+HANDLE handle_of(int file) { return reinterpret_cast<HANDLE>(_get_osfhandle(file)); }
+
+// Volume and file id: what tells one file from another on Windows, whatever
+// names, drives or links lead to it. Volumes that have no 128-bit ids give
+// the older 64-bit index.
+bool identify(HANDLE file, FILE_ID_INFO& id) {
+  if (GetFileInformationByHandleEx(file, FileIdInfo, &id, sizeof id) != 0) return true;
+  BY_HANDLE_FILE_INFORMATION info{};
+  if (GetFileInformationByHandle(file, &info) == 0) return false;
+  const std::uint64_t index = std::uint64_t{info.nFileIndexHigh} << 32 | info.nFileIndexLow;
+  id.VolumeSerialNumber = info.dwVolumeSerialNumber;
+  std::memcpy(id.FileId.Identifier, &index, sizeof index);
+  return true;
+}
+
+// A redirected standard output shows the volume serial number 0 (seen under
+// Wine): an unknown volume counts as any, as a false match only refuses a run.
 bool same_file(HANDLE first, HANDLE second) {
-  BY_HANDLE_FILE_INFORMATION a{};
-  BY_HANDLE_FILE_INFORMATION b{};
-  return GetFileInformationByHandle(first, &a) != 0 && GetFileInformationByHandle(second, &b) != 0 &&
-         a.dwVolumeSerialNumber == b.dwVolumeSerialNumber &&
-         a.nFileIndexHigh == b.nFileIndexHigh && a.nFileIndexLow == b.nFileIndexLow;
+  FILE_ID_INFO a{};
+  FILE_ID_INFO b{};
+  return identify(first, a) && identify(second, b) &&
+         std::memcmp(&a.FileId, &b.FileId, sizeof a.FileId) == 0 &&
+         (a.VolumeSerialNumber == b.VolumeSerialNumber || a.VolumeSerialNumber == 0 ||
+          b.VolumeSerialNumber == 0);
 }
 
 // Opens the header without changing it; -1 when it cannot be opened.
@@ -63,16 +82,41 @@ int open_for_writing(const char* path) {
   return file;
 }
 
-// Refuses the open header when it is the listing, and empties it otherwise.
-header_open empty_unless_listing(int listing, int header) {
-  const auto handle = reinterpret_cast<HANDLE>(_get_osfhandle(header));
-  if (same_file(reinterpret_cast<HANDLE>(_get_osfhandle(listing)), handle)) {
-    return header_open::same_as_listing;
+// Refuses the open header when it is the listing or the disk file that
+// standard output goes to, and empties it otherwise.
+header_open empty_unless_taken(int listing, int header) {
+  const HANDLE handle = handle_of(header);
+  if (same_file(handle_of(listing), handle)) return header_open::same_as_listing;
+  const HANDLE output = handle_of(1);
+  if (GetFileType(output) == FILE_TYPE_DISK && same_file(output, handle)) {
+    return header_open::same_as_console;
   }
   if (GetFileType(handle) == FILE_TYPE_DISK && SetEndOfFile(handle) == 0) {
     return header_open::failed;
   }
   return header_open::opened;
+}
+
+// No standard output at all, or (under Wine) a disk handle left by a closed
+// descriptor, whose writes fail. Pipes are not probed: a write of nothing
+// can end a pipe's reading.
+bool standard_output_missing(HANDLE output) {
+  if (output == nullptr || output == INVALID_HANDLE_VALUE) return true;
+  if (GetFileType(output) != FILE_TYPE_DISK) return false;
+  DWORD written = 0;
+  return WriteFile(output, "", 0, &written, nullptr) == 0 &&
+         GetLastError() == ERROR_INVALID_HANDLE;
+}
+
+// How many of `size` bytes of UTF-8 can be shown now: all but the start of
+// a last character that the next write completes.
+std::size_t complete_characters(const char* bytes, std::size_t size) {
+  std::size_t start = size;  // steps back over at most three continuation bytes
+  while (start > 0 && size - start < 3 && (bytes[start - 1] & 0xC0) == 0x80) --start;
+  if (start == 0) return size;
+  const auto lead = static_cast<unsigned char>(bytes[start - 1]);
+  const std::size_t length = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 1;
+  return size - (start - 1) < length ? start - 1 : size;
 }
 
 #else
@@ -87,12 +131,19 @@ bool same_file(const struct stat& a, const struct stat& b) {
 
 int open_for_writing(const char* path) { return open(path, O_WRONLY | O_CREAT | O_CLOEXEC, 0666); }
 
-// Refuses the open header when it is the listing, and empties it otherwise.
-header_open empty_unless_listing(int listing, int header) {
+// Refuses the open header when it is the listing or the file that standard
+// output goes to (unless that is a terminal or the null device), and empties
+// it otherwise.
+header_open empty_unless_taken(int listing, int header) {
   struct stat in {};
   struct stat out {};
+  struct stat console {};
   if (fstat(listing, &in) != 0 || fstat(header, &out) != 0) return header_open::failed;
   if (same_file(in, out)) return header_open::same_as_listing;
+  if (fstat(STDOUT_FILENO, &console) == 0 && !S_ISCHR(console.st_mode) &&
+      same_file(console, out)) {
+    return header_open::same_as_console;
+  }
   if (S_ISREG(out.st_mode) && ftruncate(header, 0) != 0) return header_open::failed;
   return header_open::opened;
 }
@@ -112,7 +163,7 @@ int open_listing(const char* path) {
 header_open open_header(const char* path, int listing, int& header) {
   const int file = open_for_writing(path);
   if (file == -1) return header_open::failed;
-  const header_open result = empty_unless_listing(listing, file);
+  const header_open result = empty_unless_taken(listing, file);
   if (result == header_open::opened) {
     header = file;
   } else {
@@ -121,7 +172,8 @@ header_open open_header(const char* path, int listing, int& header) {
   return result;
 }
 
-// The program catches no signal, so a read or write is never interrupted.
+// The program catches no signal (it ignores two), so a read or write is
+// never interrupted.
 std::ptrdiff_t read_some(int file, char* buffer, std::size_t size) {
   return read(file, buffer, chunk(size));
 }
@@ -139,6 +191,15 @@ bool close_file(int file) { return close(file) == 0; }
 
 #ifdef _WIN32
 
+bool prepare_standard_streams() {
+  if (!standard_output_missing(handle_of(1))) return true;
+  const int null_device = _open("NUL", _O_WRONLY | _O_TEXT);
+  if (null_device == -1) return false;
+  const bool moved = _dup2(null_device, 1) == 0;
+  _close(null_device);
+  return moved;
+}
+
 std::string utf8_from_wide(const wchar_t* text) {
   const int size =
       WideCharToMultiByte(CP_UTF8, WC_ERR_INVALID_CHARS, text, -1, nullptr, 0, nullptr, nullptr);
@@ -150,27 +211,68 @@ std::string utf8_from_wide(const wchar_t* text) {
   return utf8;
 }
 
-utf8_console::utf8_console() {
+console::console() {
   DWORD mode = 0;
-  if (GetConsoleMode(GetStdHandle(STD_OUTPUT_HANDLE), &mode) == 0) return;
-  saved_code_page_ = GetConsoleOutputCP();
-  if (SetConsoleOutputCP(CP_UTF8) == 0) saved_code_page_ = 0;
+  if (GetConsoleMode(handle_of(1), &mode) != 0) handle_ = handle_of(1);
 }
 
-utf8_console::~utf8_console() {
-  if (saved_code_page_ == 0) return;
-  std::fflush(stdout);
-  SetConsoleOutputCP(saved_code_page_);
+void console::write(std::string_view text) {
+  if (handle_ == nullptr) {
+    std::fwrite(text.data(), 1, text.size(), stdout);  // errors show in flush()
+    return;
+  }
+  while (!text.empty()) {
+    char bytes[512];
+    std::memcpy(bytes, pending_, pending_size_);
+    const std::size_t take = std::min(text.size(), sizeof bytes - pending_size_);
+    std::memcpy(bytes + pending_size_, text.data(), take);
+    text.remove_prefix(take);
+    const std::size_t size = pending_size_ + take;
+    const std::size_t whole = complete_characters(bytes, size);
+    pending_size_ = size - whole;
+    std::memcpy(pending_, bytes + whole, pending_size_);
+    write_wide(bytes, whole);
+  }
+}
+
+// At most 512 bytes, which never make more than 512 UTF-16 units.
+void console::write_wide(const char* text, std::size_t size) {
+  if (size == 0) return;
+  wchar_t wide[512];
+  const int count = MultiByteToWideChar(CP_UTF8, 0, text, static_cast<int>(size), wide, 512);
+  DWORD written = 0;
+  if (count <= 0 || WriteConsoleW(handle_, wide, static_cast<DWORD>(count), &written, nullptr) == 0 ||
+      written != static_cast<DWORD>(count)) {
+    failed_ = true;
+  }
+}
+
+bool console::flush() {
+  if (handle_ == nullptr) return std::fflush(stdout) == 0 && std::ferror(stdout) == 0;
+  write_wide(pending_, pending_size_);  // an unfinished character, shown as it can be
+  pending_size_ = 0;
+  return !failed_;
 }
 
 #else
 
-bool guard_standard_streams() {
+bool prepare_standard_streams() {
+  if (std::signal(SIGPIPE, SIG_IGN) == SIG_ERR || std::signal(SIGXFSZ, SIG_IGN) == SIG_ERR) {
+    return false;
+  }
   for (int standard = 0; standard <= 2; ++standard) {
     if (fcntl(standard, F_GETFD) != -1 || errno != EBADF) continue;
     if (open("/dev/null", O_RDWR) != standard) return false;
   }
   return true;
 }
+
+console::console() = default;
+
+void console::write(std::string_view text) {
+  std::fwrite(text.data(), 1, text.size(), stdout);  // errors show in flush()
+}
+
+bool console::flush() { return std::fflush(stdout) == 0 && std::ferror(stdout) == 0; }
 
 #endif

@@ -5,15 +5,24 @@
 #include <cstddef>
 #include <string_view>
 
+// Makes the standard streams safe to use before any file is opened: a
+// missing standard output (and on POSIX input and error) is opened on the
+// null device, so that no file opened later takes its place and receives
+// console text, and on POSIX a write to a closed pipe or past the file size
+// limit fails with an error instead of killing the process. False when that
+// is not possible.
+bool prepare_standard_streams();
+
 // Opens the listing for reading in text mode; -1 when it cannot be opened or
 // is a directory. `path` is UTF-8 on Windows, bytes elsewhere.
 int open_listing(const char* path);
 
-enum class header_open { opened, same_as_listing, failed };
+enum class header_open { opened, same_as_listing, same_as_console, failed };
 
 // Opens the header for writing in text mode and sets `header` to it. The file
-// is emptied only once it is known not to be the open `listing` itself, so a
-// header that is refused or cannot be opened keeps its content.
+// is emptied only once it is known to be neither the open `listing` nor the
+// file that standard output goes to (a terminal or the null device may be
+// both), so a header that is refused or cannot be opened keeps its content.
 header_open open_header(const char* path, int listing, int& header);
 
 // Reads up to `size` bytes; 0 at the end of the file, -1 on an error.
@@ -26,28 +35,31 @@ bool write_all(int file, std::string_view text);
 // that failed late.
 bool close_file(int file);
 
-#ifndef _WIN32
-// Opens the null device on each of the standard descriptors 0 to 2 that is
-// closed, so that no file opened later takes its place and receives console
-// text. False when that is not possible.
-bool guard_standard_streams();
-#else
+// Standard output, which takes every message as UTF-8 text. A Windows
+// console is written in UTF-16, so that any name shows as it is, without a
+// change of the console's code page; files and pipes get the bytes.
+class console {
+ public:
+  console();
+  void write(std::string_view text);
+  // Writes out what is pending; false when any text could not be written.
+  bool flush();
+
+#ifdef _WIN32
+ private:
+  void write_wide(const char* text, std::size_t size);
+
+  void* handle_ = nullptr;  // the console, when standard output is one
+  char pending_[4] = {};    // the start of a character split between writes
+  std::size_t pending_size_ = 0;
+  bool failed_ = false;
+#endif
+};
+
+#ifdef _WIN32
 #include <string>
 
 // `text` in UTF-8, a lone surrogate encoded on its own (so that no valid name
 // is made of an invalid one: opening such a name fails).
 std::string utf8_from_wide(const wchar_t* text);
-
-// Shows UTF-8 output readably while it lives, when standard output is a
-// console; restores the console's code page at the end.
-class utf8_console {
- public:
-  utf8_console();
-  ~utf8_console();
-  utf8_console(const utf8_console&) = delete;
-  utf8_console& operator=(const utf8_console&) = delete;
-
- private:
-  unsigned int saved_code_page_ = 0;
-};
 #endif

@@ -1,0 +1,6 @@
+keep
+Zorvald .LIST File to .H File Translator Utility Version 1.0 for Caltrosa
+Writes the opcodes of an assembler listing as a constant C array.
+Opening input file [in.list]...
+Opening output file [out.h]...
+Output file [out.h] is the same file as the console output
