@@ -49,9 +49,22 @@ struct tally {
 // Why the scan of the listing stopped.
 enum class stop { end_of_listing, read_error, write_error };
 
-// Prints one message, given in parts.
+// Prints one message, given in parts: joined first, so that a listing with
+// many faulty lines costs one write per message.
 void say(console& out, std::initializer_list<std::string_view> parts) {
-  for (const std::string_view part : parts) out.write(part);
+  std::array<char, 256> line;
+  std::size_t size = 0;
+  for (const std::string_view part : parts) {
+    if (part.size() > line.size() - size) {  // a long name goes out on its own
+      out.write({line.data(), size});
+      out.write(part);
+      size = 0;
+      continue;
+    }
+    std::memcpy(line.data() + size, part.data(), part.size());
+    size += part.size();
+  }
+  out.write({line.data(), size});
 }
 
 void print_banner(console& out) {
