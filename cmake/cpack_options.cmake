@@ -1,8 +1,7 @@
 # Read by cpack before it makes each package, and run again once the package's
 # files are staged. The .deb installs under /usr, holds the licence in its
 # copyright file and tells lintian that its program is static on purpose; the
-# archives hold relative paths. Every file
-# gets the source's time stamp.
+# archives hold relative paths. Every file gets the source's time stamp.
 if(CPACK_GENERATOR STREQUAL "DEB")
   set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 endif()

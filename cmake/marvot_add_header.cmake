@@ -11,9 +11,10 @@
 # and leaves the header as it was, out of date, so that the next build runs
 # marvot again. The header may never replace the listing, under any name.
 #
-# Cross-compiling, the marvot built for the target cannot run here: the
+# Cross-compiling, a marvot built for the target cannot run here: the
 # function runs the one that the cache variable MARVOT_EXECUTABLE names, else
-# a marvot found on PATH or in a prefix CMake searches.
+# the package's own when it was built for this machine, else a marvot found on
+# PATH or in a prefix CMake searches.
 
 # The path with its folder's links resolved, as a rename would see it; a
 # Windows file system does not tell case apart.

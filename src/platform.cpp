@@ -189,6 +189,17 @@ bool write_all(int file, std::string_view text) {
 
 bool close_file(int file) { return close(file) == 0; }
 
+namespace {
+
+// Standard output through the C runtime's buffer; its errors show at the flush.
+void write_standard_output(std::string_view text) {
+  std::fwrite(text.data(), 1, text.size(), stdout);
+}
+
+bool flush_standard_output() { return std::fflush(stdout) == 0 && std::ferror(stdout) == 0; }
+
+}  // namespace
+
 #ifdef _WIN32
 
 bool prepare_standard_streams() {
@@ -218,7 +229,7 @@ console::console() {
 
 void console::write(std::string_view text) {
   if (handle_ == nullptr) {
-    std::fwrite(text.data(), 1, text.size(), stdout);  // errors show in flush()
+    write_standard_output(text);
     return;
   }
   while (!text.empty()) {
@@ -248,7 +259,7 @@ void console::write_wide(const char* text, std::size_t size) {
 }
 
 bool console::flush() {
-  if (handle_ == nullptr) return std::fflush(stdout) == 0 && std::ferror(stdout) == 0;
+  if (handle_ == nullptr) return flush_standard_output();
   write_wide(pending_, pending_size_);  // an unfinished character, shown as it can be
   pending_size_ = 0;
   return !failed_;
@@ -269,10 +280,8 @@ bool prepare_standard_streams() {
 
 console::console() = default;
 
-void console::write(std::string_view text) {
-  std::fwrite(text.data(), 1, text.size(), stdout);  // errors show in flush()
-}
+void console::write(std::string_view text) { write_standard_output(text); }
 
-bool console::flush() { return std::fflush(stdout) == 0 && std::ferror(stdout) == 0; }
+bool console::flush() { return flush_standard_output(); }
 
 #endif
