@@ -1,7 +1,8 @@
 // Feeds arbitrary bytes through the listing scanner and the header writer
 // and checks what must hold for any listing: the lines reported are exactly
 // those a plain reading of each line finds, and the header is exactly the one
-// that reading writes: two element lines per record, of the line's own bytes.
+// that reading writes: two element lines per record, of the line's own bytes,
+// and the lines it finds faulty are those reported.
 //
 // The first input byte sets the size of the blocks the listing arrives in,
 // so that lines are cut at every possible place.
@@ -34,14 +35,17 @@ line_kind plain_scan(std::string_view line, std::string_view& field) {
   while (p < line.size() && line[p] == ' ') ++p;
   if (line.size() - p < 10) return line_kind::incomplete_record;
   field = line.substr(p, 10);
-  return line_kind::opcode_record;
+  const bool hex = field.find_first_not_of("0123456789ABCDEFabcdef") == std::string_view::npos;
+  return hex ? line_kind::opcode_record : line_kind::non_hex_record;
 }
 
-// The header and the incomplete lines that the plain reading expects.
+// The header and the faulty lines that the plain reading expects, each
+// line's number followed by 'i' (incomplete) or 'x' (not hexadecimal).
 struct expectation {
   std::string text;
-  std::string incomplete_lines;
+  std::string faulty_lines;
   std::size_t records = 0;
+  bool record_start = false;  // a line begins with a point and a digit
 };
 
 expectation expect(std::string_view listing) {
@@ -54,14 +58,16 @@ expectation expect(std::string_view listing) {
     listing.remove_prefix(line_feed == std::string_view::npos ? listing.size() : line_feed + 1);
     std::string_view field;
     const line_kind kind = plain_scan(line, field);
+    expected.record_start |= line.size() >= 2 && line[0] == '.' && line[1] >= '0' && line[1] <= '9';
     opcode_record record{};
     require(scan_opcode_record(line, record) == kind, "whole-line scan disagrees");
-    if (kind == line_kind::opcode_record) {
+    if (kind == line_kind::opcode_record || kind == line_kind::non_hex_record) {
       ++expected.records;
       expected.text += "\t\t0x" + std::string(field.substr(2)) + ",\n";
       expected.text += "\t\t0x" + std::string(field.substr(0, 2)) + ",\n";
-    } else if (kind == line_kind::incomplete_record) {
-      expected.incomplete_lines += std::to_string(number) + " ";
+    }
+    if (kind == line_kind::incomplete_record || kind == line_kind::non_hex_record) {
+      expected.faulty_lines += std::to_string(number) + (kind == line_kind::non_hex_record ? "x " : "i ");
     }
     ++number;
   }
@@ -80,15 +86,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   write_array_head(text, "fuzz.h");
   listing_scanner scanner;
   listing_event event{};
-  std::string incomplete_lines;
+  std::string faulty_lines;
   std::size_t records = 0;
   auto take = [&] {
-    if (event.kind == line_kind::opcode_record) {
+    if (event.kind != line_kind::incomplete_record) {
       ++records;
       write_array_element(text, {event.record.low_text.data(), event.record.low_text.size()});
       write_array_element(text, {event.record.high_text.data(), event.record.high_text.size()});
-    } else {
-      incomplete_lines += std::to_string(event.line_number) + " ";
+    }
+    if (event.kind != line_kind::opcode_record) {
+      faulty_lines += std::to_string(event.line_number) +
+                      (event.kind == line_kind::non_hex_record ? "x " : "i ");
     }
   };
   for (std::size_t at = 0; at < listing.size(); at += block) {
@@ -101,7 +109,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   const expectation expected = expect(listing);
   require(records == expected.records, "record count");
-  require(incomplete_lines == expected.incomplete_lines, "incomplete lines");
+  require(faulty_lines == expected.faulty_lines, "faulty lines");
   require(text.view() == expected.text, "header text");
+  require(holds_opcode_record(listing) == expected.record_start, "listing taken for a header");
   return 0;
 }

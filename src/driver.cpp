@@ -9,6 +9,7 @@
 #include <memory>
 #include <new>
 #include <optional>
+#include <span>
 #include <string_view>
 
 #include "header_writer.h"
@@ -27,10 +28,26 @@ constexpr std::size_t block_size = std::size_t{1} << 20;
 // The header text of one block: at most 22 bytes for a 14-byte listing line.
 constexpr std::size_t text_reserve = 2 * block_size;
 
+// What the options ask for, given before the three arguments.
+struct options {
+  bool quiet = false;    // print only what says why a run failed
+  bool replace = false;  // write a new file that replaces the header on success
+};
+
+enum class request { convert, version, help, usage };
+
+struct command_line {
+  request what = request::convert;
+  options chosen;
+  int first_argument = 1;         // where input_file stands in argv
+  const char* unknown = nullptr;  // an option not understood
+};
+
 struct translation {
   const char* input_path;
   const char* output_path;
   const char* array_name;
+  options chosen;
   console& out;
 };
 
@@ -43,7 +60,7 @@ struct buffers {
 
 struct tally {
   std::int64_t opcodes = 0;
-  bool skipped = false;  // an incomplete record was skipped
+  bool faulty = false;  // a line was skipped or reported, or the array name was
 };
 
 // Why the scan of the listing stopped.
@@ -81,6 +98,70 @@ void print_usage(console& out) {
             "\tarray_name = name of array in output file to store the extracted data\n");
 }
 
+void print_options(console& out) {
+  out.write("\n\toptions, before input_file:\n"
+            "\t-q, --quiet = print only what says why a run failed\n"
+            "\t--replace = write a new file that replaces output_file only on success\n"
+            "\t--version = print the version and exit\n"
+            "\t-h, --help = print this text and exit\n"
+            "\t-- = end of the options\n");
+}
+
+// Takes one option (or a group of short ones); false when it is unknown.
+bool take_option(std::string_view option, command_line& line) {
+  if (option == "--quiet") {
+    line.chosen.quiet = true;
+  } else if (option == "--replace") {
+    line.chosen.replace = true;
+  } else if (option == "--version") {
+    line.what = request::version;
+  } else if (option == "--help") {
+    line.what = request::help;
+  } else if (option[1] == '-') {
+    return false;
+  } else {
+    for (const char letter : option.substr(1)) {
+      if (letter == 'q') {
+        line.chosen.quiet = true;
+      } else if (letter == 'h') {
+        line.what = request::help;
+      } else {
+        return false;
+      }
+    }
+  }
+  return true;
+}
+
+// Options come first, as GNU tools take them: "--" ends them, "-" alone is
+// an argument, and --version or --help ends the command line.
+command_line parse_command_line(int argc, const char* const argv[]) {
+  command_line line;
+  int at = 1;
+  for (; at < argc; ++at) {
+    const std::string_view word = argv[at];
+    if (word == "--") {
+      ++at;
+      break;
+    }
+    if (word.size() < 2 || word[0] != '-') break;
+    if (!take_option(word, line)) {
+      line.what = request::usage;
+      line.unknown = argv[at];
+      return line;
+    }
+    if (line.what != request::convert) return line;
+  }
+  line.first_argument = at;
+  if (argc - at != 3) line.what = request::usage;
+  return line;
+}
+
+// A progress message, which --quiet leaves out.
+void progress(const translation& run, std::initializer_list<std::string_view> parts) {
+  if (!run.chosen.quiet) say(run.out, parts);
+}
+
 // `number` in decimal, held in `digits`.
 std::string_view decimal(std::int64_t number, std::array<char, 24>& digits) {
   const char* const end = std::to_chars(digits.data(), digits.data() + digits.size(), number).ptr;
@@ -102,19 +183,23 @@ bool write_out(header_text& text, int output) {
   return written;
 }
 
+// Writes the elements of a record and reports a faulty line as compilers
+// do, LISTING:LINE: error: TEXT, so that editors can jump to it.
 void take(const translation& run, const listing_event& event, header_text& text,
           tally& counts) {
-  if (event.kind == line_kind::opcode_record) {
+  if (event.kind != line_kind::incomplete_record) {
     ++counts.opcodes;
     const opcode_record& record = event.record;
     write_array_element(text, {record.low_text.data(), record.low_text.size()});
     write_array_element(text, {record.high_text.data(), record.high_text.size()});
-    return;
+    if (event.kind == line_kind::opcode_record) return;
   }
-  counts.skipped = true;
+  counts.faulty = true;
   std::array<char, 24> digits;
-  say(run.out, {"Input file [", run.input_path, "] line ", decimal(event.line_number, digits),
-                ": incomplete opcode record skipped\n"});
+  say(run.out, {run.input_path, ":", decimal(event.line_number, digits), ": error: ",
+                event.kind == line_kind::incomplete_record
+                    ? "incomplete opcode record skipped\n"
+                    : "opcode field is not ten hexadecimal digits\n"});
 }
 
 // Scans the listing block by block, writing out each block's header text.
@@ -140,18 +225,35 @@ exit_status report(const translation& run, stop stopped, const tally& counts) {
     say(run.out, {"Output file [", run.output_path, "] write failed\n"});
     return exit_failed;
   }
-  if (counts.opcodes == 0) run.out.write("\nERROR! ");
   std::array<char, 24> digits;
+  if (counts.opcodes == 0) {
+    run.out.write(run.chosen.quiet ? "ERROR! " : "\nERROR! ");
+  } else if (run.chosen.quiet) {
+    return counts.faulty ? exit_failed : exit_converted;
+  }
   say(run.out, {decimal(counts.opcodes, digits), " opcodes found in input file.\n"});
-  return counts.opcodes > 0 && !counts.skipped ? exit_converted : exit_failed;
+  return counts.opcodes > 0 && !counts.faulty ? exit_converted : exit_failed;
+}
+
+// The array name is written as given; one that no C compiler takes fails the run.
+bool check_array_name(const translation& run) {
+  const std::string_view name = array_identifier(run.array_name);
+  const name_fault fault = check_array_identifier(name);
+  if (fault == name_fault::none) return true;
+  say(run.out, {"Array name [", name, fault == name_fault::keyword
+                                          ? "] is a C keyword\n"
+                                          : "] is not a C identifier\n"});
+  return false;
 }
 
 // Converts the whole listing into the header. Stops at the first read or
 // write error; the header then lacks its closing line.
-exit_status convert(const translation& run, buffers& memory, int input, int output) {
-  write_array_head(memory.text, run.array_name);
-  listing_scanner scanner;
+exit_status convert(const translation& run, buffers& memory, int input, header_file& header) {
   tally counts;
+  counts.faulty = !check_array_name(run);
+  write_array_head(memory.text, run.array_name);
+  const int output = header.descriptor();
+  listing_scanner scanner;
   stop stopped = scan_blocks(run, memory, input, output, scanner, counts);
   if (stopped == stop::end_of_listing) {
     listing_event event{};
@@ -162,10 +264,22 @@ exit_status convert(const translation& run, buffers& memory, int input, int outp
     stopped = stop::write_error;
   }
   close_file(input);
-  if (!close_file(output) && stopped == stop::end_of_listing) {
+  if (!header.close() && stopped == stop::end_of_listing) {
     stopped = stop::write_error;  // a write that failed late, reported by the close
   }
   return report(run, stopped, counts);
+}
+
+// Keeps the header only from a run that succeeded, all its messages said:
+// with --replace the new file then takes the header's place.
+exit_status settle(const translation& run, header_file& header, exit_status status) {
+  if (status != exit_converted || !run.out.flush()) {
+    header.discard();
+    return exit_failed;
+  }
+  if (header.commit()) return exit_converted;
+  say(run.out, {"Output file [", run.output_path, "] replace failed\n"});
+  return exit_failed;
 }
 
 void print_out_of_memory(console& out) { out.write("Not enough memory\n"); }
@@ -177,45 +291,72 @@ int finish(console& out, exit_status status) {
   return status;
 }
 
-}  // namespace
-
-exit_status run_translator(int argc, const char* const argv[], console& out) {
-  print_banner(out);
-  if (argc != 4) {
-    print_usage(out);
-    return exit_usage;
+// Opens the header and checks that it may be written: it is neither the
+// listing nor standard output's file, and does not look like a listing.
+bool prepare_header(const translation& run, int input, std::span<char> scratch,
+                    header_file& header) {
+  const header_open opened = header.open(input);
+  if (opened == header_open::same_as_listing) {
+    say(run.out, {"Output file [", run.output_path, "] is the same file as the input\n"});
+    return false;
   }
-  const translation run{argv[1], argv[2], argv[3], out};
+  if (opened == header_open::same_as_console) {
+    say(run.out, {"Output file [", run.output_path, "] is the same file as the console output\n"});
+    return false;
+  }
+  if (opened == header_open::opened &&
+      holds_opcode_record({scratch.data(), header.read_start(scratch.data(), scratch.size())})) {
+    say(run.out, {"Output file [", run.output_path,
+                  "] holds opcode records, so it may be a listing: left untouched\n"});
+    return false;
+  }
+  if (opened == header_open::failed || !header.begin()) {
+    say(run.out, {"Output file [", run.output_path, "] open failed\n"});
+    return false;
+  }
+  return true;
+}
 
-  say(out, {"Opening input file [", run.input_path, "]...\n"});
+exit_status translate(const translation& run) {
+  progress(run, {"Opening input file [", run.input_path, "]...\n"});
   // The listing stays open on the paths that end the run early; the exit closes it.
   const int input = open_listing(run.input_path);
   if (input == -1) {
-    say(out, {"Input file [", run.input_path, "] open failed\n"});
+    say(run.out, {"Input file [", run.input_path, "] open failed\n"});
     return exit_failed;
   }
   std::optional<buffers> memory = allocate_buffers(std::strlen(run.array_name));
   if (!memory) {
-    print_out_of_memory(out);
+    print_out_of_memory(run.out);
     return exit_failed;
   }
+  progress(run, {"Opening output file [", run.output_path, "]...\n"});
+  header_file header(run.output_path, run.chosen.replace);
+  if (!prepare_header(run, input, {memory->block.get(), block_size}, header)) return exit_failed;
+  return settle(run, header, convert(run, *memory, input, header));
+}
 
-  say(out, {"Opening output file [", run.output_path, "]...\n"});
-  int output = -1;
-  const header_open opened = open_header(run.output_path, input, output);
-  if (opened == header_open::same_as_listing) {
-    say(out, {"Output file [", run.output_path, "] is the same file as the input\n"});
-    return exit_failed;
+}  // namespace
+
+exit_status run_translator(int argc, const char* const argv[], console& out) {
+  const command_line line = parse_command_line(argc, argv);
+  if (line.what == request::version) {
+    out.write("marvot " MARVOT_VERSION "\n");
+    return exit_converted;
   }
-  if (opened == header_open::same_as_console) {
-    say(out, {"Output file [", run.output_path, "] is the same file as the console output\n"});
-    return exit_failed;
+  if (!line.chosen.quiet || line.what == request::help) print_banner(out);
+  if (line.what == request::help) {
+    print_usage(out);
+    print_options(out);
+    return exit_converted;
   }
-  if (opened == header_open::failed) {
-    say(out, {"Output file [", run.output_path, "] open failed\n"});
-    return exit_failed;
+  if (line.what == request::usage) {
+    if (line.unknown != nullptr) say(out, {"Unknown option [", line.unknown, "]\n"});
+    print_usage(out);
+    return exit_usage;
   }
-  return convert(run, *memory, input, output);
+  const char* const* arguments = argv + line.first_argument;
+  return translate({arguments[0], arguments[1], arguments[2], line.chosen, out});
 }
 
 #ifdef _WIN32
@@ -239,6 +380,11 @@ int wmain(int argc, wchar_t* argv[]) {
 int main(int argc, char* argv[]) {
   if (!prepare_standard_streams()) return exit_failed;
   console out;
-  return finish(out, run_translator(argc, argv, out));
+  try {
+    return finish(out, run_translator(argc, argv, out));
+  } catch (const std::bad_alloc&) {
+    print_out_of_memory(out);
+    return finish(out, exit_failed);
+  }
 }
 #endif

@@ -2,6 +2,7 @@
 #include "header_writer.h"
 
 #include <algorithm>
+#include <iterator>
 #include <utility>
 
 header_text::header_text(std::size_t capacity)
@@ -15,9 +16,35 @@ void header_text::grow(std::size_t needed) {
   capacity_ = capacity;
 }
 
+namespace {
+
+constexpr std::string_view c_keywords[] = {
+#include "../cmake/c_keywords.inc"
+};
+
+bool is_letter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_'; }
+bool is_digit(char c) { return c >= '0' && c <= '9'; }
+
+}  // namespace
+
+std::string_view array_identifier(std::string_view array_name) {
+  return array_name.substr(0, array_name.find('.'));
+}
+
+name_fault check_array_identifier(std::string_view name) {
+  if (name.empty() || !is_letter(name[0]) ||
+      !std::all_of(name.begin(), name.end(), [](char c) { return is_letter(c) || is_digit(c); })) {
+    return name_fault::not_identifier;
+  }
+  if (std::find(std::begin(c_keywords), std::end(c_keywords), name) != std::end(c_keywords)) {
+    return name_fault::keyword;
+  }
+  return name_fault::none;
+}
+
 void write_array_head(header_text& output, std::string_view array_name) {
   output.append("const int ");
-  output.append(array_name.substr(0, array_name.find('.')));
+  output.append(array_identifier(array_name));
   output.append("[] = {\n");
 }
 

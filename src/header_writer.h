@@ -36,6 +36,15 @@ class header_text {
   std::size_t capacity_;
 };
 
+// The name the array bears: `array_name` up to its first point.
+std::string_view array_identifier(std::string_view array_name);
+
+enum class name_fault { none, not_identifier, keyword };
+
+// Whether `name` can name a C array: letters, digits and '_', not starting
+// with a digit, not empty, and no C keyword.
+name_fault check_array_identifier(std::string_view name);
+
 // "const int NAME[] = {", where NAME is `array_name` up to its first point.
 void write_array_head(header_text& output, std::string_view array_name);
 

@@ -9,6 +9,21 @@ namespace {
 
 bool is_digit(char c) { return c >= '0' && c <= '9'; }
 
+constexpr std::array<bool, 256> hex_digits = [] {
+  std::array<bool, 256> table{};
+  for (const char c : std::string_view("0123456789ABCDEFabcdef")) {
+    table[static_cast<unsigned char>(c)] = true;
+  }
+  return table;
+}();
+
+// Looks at all ten characters without a branch between them.
+bool is_hex(const std::array<char, 10>& field) {
+  bool hex = true;
+  for (const char c : field) hex &= hex_digits[static_cast<unsigned char>(c)];
+  return hex;
+}
+
 // Bit 7 of each byte of the result is set where that byte of `word` is a blank.
 std::uint64_t blank_bytes(std::uint64_t word) {
   constexpr std::uint64_t low_bits = 0x7F7F7F7F7F7F7F7F;
@@ -108,7 +123,7 @@ line_kind line_scan::finish(opcode_record& record) {
       std::memcpy(record.high_text.data(), field_.data(), record.high_text.size());
       std::memcpy(record.low_text.data(), field_.data() + record.high_text.size(),
                   record.low_text.size());
-      kind = line_kind::opcode_record;
+      kind = is_hex(field_) ? line_kind::opcode_record : line_kind::non_hex_record;
       break;
   }
   phase_ = phase::line_start;
@@ -120,6 +135,16 @@ line_kind scan_opcode_record(std::string_view line, opcode_record& record) {
   line_scan scan;
   scan.feed(line);
   return scan.finish(record);
+}
+
+bool holds_opcode_record(std::string_view text) {
+  for (std::size_t start = 0; start + 1 < text.size();) {
+    if (text[start] == '.' && is_digit(text[start + 1])) return true;
+    const std::size_t line_feed = text.find('\n', start);
+    if (line_feed == std::string_view::npos) break;
+    start = line_feed + 1;
+  }
+  return false;
 }
 
 // Runs once per line: the line scan is inlined into it.

@@ -16,7 +16,8 @@ struct opcode_record {
 
 enum class line_kind {
   other,              // not an opcode record
-  opcode_record,      // a point, a digit, a label, blanks and ten characters
+  opcode_record,      // a point, a digit, a label, blanks and ten hex digits
+  non_hex_record,     // an opcode record whose field is not all hex digits
   incomplete_record,  // begins like a record but ends before its field does
 };
 
@@ -42,11 +43,15 @@ class line_scan {
 // Scans one whole line, given without its line feed.
 line_kind scan_opcode_record(std::string_view line, opcode_record& record);
 
+// Whether a line that starts in `text` begins like an opcode record: no
+// header has one, so such a file is taken for a listing.
+bool holds_opcode_record(std::string_view text);
+
 // What a listing line that matters turned out to be.
 struct listing_event {
-  line_kind kind;             // opcode_record or incomplete_record
+  line_kind kind;             // any kind but other
   std::int64_t line_number;   // the first line is 1
-  opcode_record record;       // set for an opcode record
+  opcode_record record;       // set for both kinds of opcode record
 };
 
 // Splits a listing, handed over in blocks of any size, into lines and

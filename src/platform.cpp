@@ -9,6 +9,8 @@
 #include <cstdio>
 #include <cstring>
 #include <limits>
+#include <string>
+#include <utility>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -21,6 +23,9 @@
 #endif
 
 namespace {
+
+// What stands at the header's path, links not followed.
+enum class found { nothing, regular_file, other };
 
 // What one read or write asks for, at most: fits the count of every system.
 unsigned int chunk(std::size_t size) {
@@ -71,31 +76,100 @@ bool same_file(HANDLE first, HANDLE second) {
           b.VolumeSerialNumber == 0);
 }
 
-// Opens the header without changing it; -1 when it cannot be opened.
-int open_for_writing(const char* path) {
+// Opens the header without changing it, creating it if need be, or only
+// when it exists; -1 when it cannot be opened.
+int open_header_as(const char* path, DWORD disposition) {
   const HANDLE handle = CreateFileW(wide_from_utf8(path).c_str(), GENERIC_WRITE,
                                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                    nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+                                    nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (handle == INVALID_HANDLE_VALUE) return -1;
   const int file = _open_osfhandle(reinterpret_cast<intptr_t>(handle), _O_WRONLY | _O_TEXT);
   if (file < 0) CloseHandle(handle);
   return file;
 }
 
+int open_for_writing(const char* path) { return open_header_as(path, OPEN_ALWAYS); }
+
+// A reparse point (a link) is opened by its target's rules, so it is written in place.
+found look_at(const char* path) {
+  const DWORD attributes = GetFileAttributesW(wide_from_utf8(path).c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES) {
+    return GetLastError() == ERROR_FILE_NOT_FOUND ? found::nothing : found::other;
+  }
+  return (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) == 0
+             ? found::regular_file
+             : found::other;
+}
+
+// A device name, such as NUL, looks like a file until it is open.
+int open_existing(const char* path, bool& regular) {
+  const int file = open_header_as(path, OPEN_EXISTING);
+  regular = file != -1 && GetFileType(handle_of(file)) == FILE_TYPE_DISK;
+  return file;
+}
+
 // Refuses the open header when it is the listing or the disk file that
-// standard output goes to, and empties it otherwise.
-header_open empty_unless_taken(int listing, int header) {
+// standard output goes to.
+header_open refuse_taken(int listing, int header) {
   const HANDLE handle = handle_of(header);
   if (same_file(handle_of(listing), handle)) return header_open::same_as_listing;
   const HANDLE output = handle_of(1);
   if (GetFileType(output) == FILE_TYPE_DISK && same_file(output, handle)) {
     return header_open::same_as_console;
   }
-  if (GetFileType(handle) == FILE_TYPE_DISK && SetEndOfFile(handle) == 0) {
-    return header_open::failed;
-  }
   return header_open::opened;
 }
+
+bool empty_file(int file) {
+  const HANDLE handle = handle_of(file);
+  return GetFileType(handle) != FILE_TYPE_DISK || SetEndOfFile(handle) != 0;
+}
+
+// Reads through a second handle of the same file, which has a position of its own.
+std::size_t read_regular(int file, const char*, char* buffer, std::size_t size) {
+  const HANDLE handle = handle_of(file);
+  if (GetFileType(handle) != FILE_TYPE_DISK) return 0;
+  const HANDLE reader = ReOpenFile(handle, GENERIC_READ,
+                                   FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, 0);
+  if (reader == INVALID_HANDLE_VALUE) return 0;
+  DWORD got = 0;
+  if (ReadFile(reader, buffer, chunk(size), &got, nullptr) == 0) got = 0;
+  CloseHandle(reader);
+  return got;
+}
+
+unsigned long process_id() { return GetCurrentProcessId(); }
+
+// Creates `part` for writing, in text mode; -1 with `exists` when it is there.
+int create_new(const std::string& part, int, bool& exists) {
+  const HANDLE handle =
+      CreateFileW(wide_from_utf8(part.c_str()).c_str(), GENERIC_WRITE,
+                  FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL,
+                  nullptr);
+  exists = handle == INVALID_HANDLE_VALUE && GetLastError() == ERROR_FILE_EXISTS;
+  if (handle == INVALID_HANDLE_VALUE) return -1;
+  const int file = _open_osfhandle(reinterpret_cast<intptr_t>(handle), _O_WRONLY | _O_TEXT);
+  if (file < 0) CloseHandle(handle);
+  return file;
+}
+
+// Another process (an indexer, a virus scanner) may hold the header for a
+// moment: the rename is tried again for about two seconds.
+bool move_over(const std::string& part, const char* path) {
+  const std::wstring from = wide_from_utf8(part.c_str());
+  const std::wstring to = wide_from_utf8(path);
+  for (int attempt = 0;; ++attempt) {
+    if (MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING) != 0) return true;
+    const DWORD error = GetLastError();
+    if (attempt == 40 || (error != ERROR_ACCESS_DENIED && error != ERROR_SHARING_VIOLATION &&
+                          error != ERROR_LOCK_VIOLATION)) {
+      return false;
+    }
+    Sleep(50);
+  }
+}
+
+void remove_file(const std::string& path) { DeleteFileW(wide_from_utf8(path.c_str()).c_str()); }
 
 // No standard output at all, or (under Wine) a disk handle left by a closed
 // descriptor, whose writes fail. Pipes are not probed: a write of nothing
@@ -131,10 +205,23 @@ bool same_file(const struct stat& a, const struct stat& b) {
 
 int open_for_writing(const char* path) { return open(path, O_WRONLY | O_CREAT | O_CLOEXEC, 0666); }
 
+found look_at(const char* path) {
+  struct stat status {};
+  if (lstat(path, &status) != 0) return errno == ENOENT ? found::nothing : found::other;
+  return S_ISREG(status.st_mode) ? found::regular_file : found::other;
+}
+
+int open_existing(const char* path, bool& regular) {
+  const int file = open(path, O_WRONLY | O_NOFOLLOW | O_CLOEXEC);
+  struct stat status {};
+  regular = file != -1 && fstat(file, &status) == 0 && S_ISREG(status.st_mode);
+  return file;
+}
+
 // Refuses the open header when it is the listing or the file that standard
-// output goes to (unless that is a terminal or the null device), and empties
-// it otherwise.
-header_open empty_unless_taken(int listing, int header) {
+// output goes to (unless that is a character device: a terminal, the null
+// device).
+header_open refuse_taken(int listing, int header) {
   struct stat in {};
   struct stat out {};
   struct stat console {};
@@ -144,9 +231,51 @@ header_open empty_unless_taken(int listing, int header) {
       same_file(console, out)) {
     return header_open::same_as_console;
   }
-  if (S_ISREG(out.st_mode) && ftruncate(header, 0) != 0) return header_open::failed;
   return header_open::opened;
 }
+
+bool empty_file(int file) {
+  struct stat status {};
+  return fstat(file, &status) == 0 && (!S_ISREG(status.st_mode) || ftruncate(file, 0) == 0);
+}
+
+// The header is open for writing only: its start is read through a second
+// descriptor that must lead to the same regular file.
+std::size_t read_regular(int file, const char* path, char* buffer, std::size_t size) {
+  struct stat written {};
+  struct stat read_from {};
+  if (fstat(file, &written) != 0 || !S_ISREG(written.st_mode)) return 0;
+  const int reader = open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (reader == -1) return 0;
+  std::ptrdiff_t got = 0;
+  if (fstat(reader, &read_from) == 0 && same_file(written, read_from)) {
+    got = read(reader, buffer, chunk(size));
+  }
+  close(reader);
+  return got > 0 ? static_cast<std::size_t>(got) : 0;
+}
+
+unsigned long process_id() { return static_cast<unsigned long>(getpid()); }
+
+// Creates `part` with the permissions of the header it replaces, `existing`
+// (-1 for a new header, which gets the usual ones); -1 with `exists` when
+// `part` is there.
+int create_new(const std::string& part, int existing, bool& exists) {
+  struct stat old {};
+  if (existing != -1 && fstat(existing, &old) != 0) return -1;
+  const int file = open(part.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+  exists = file == -1 && errno == EEXIST;
+  if (file == -1 || existing == -1 || fchmod(file, old.st_mode & 07777) == 0) return file;
+  close(file);
+  unlink(part.c_str());
+  return -1;
+}
+
+bool move_over(const std::string& part, const char* path) {
+  return rename(part.c_str(), path) == 0;
+}
+
+void remove_file(const std::string& path) { unlink(path.c_str()); }
 
 #endif
 
@@ -160,16 +289,71 @@ int open_listing(const char* path) {
   return -1;
 }
 
-header_open open_header(const char* path, int listing, int& header) {
-  const int file = open_for_writing(path);
-  if (file == -1) return header_open::failed;
-  const header_open result = empty_unless_taken(listing, file);
-  if (result == header_open::opened) {
-    header = file;
-  } else {
-    close(file);
+header_open header_file::open(int listing) {
+  bool regular = false;
+  if (replace_) {
+    const found there = look_at(path_);
+    if (there == found::nothing) return header_open::opened;  // a new header
+    existing_ = there == found::regular_file ? open_existing(path_, regular) : -1;
+    replace_ = regular;
+  }
+  if (!replace_) {
+    if (existing_ != -1) close_file(existing_);
+    existing_ = open_for_writing(path_);
+  }
+  if (existing_ == -1) return header_open::failed;
+  const header_open result = refuse_taken(listing, existing_);
+  if (result != header_open::opened) {
+    close_file(existing_);
+    existing_ = -1;
   }
   return result;
+}
+
+std::size_t header_file::read_start(char* buffer, std::size_t size) const {
+  return existing_ == -1 ? 0 : read_regular(existing_, path_, buffer, size);
+}
+
+// The new file's name says whose it is: the header's name, marvot and the
+// process, with a number that grows while such a file is there already.
+bool header_file::begin() {
+  if (!replace_) {
+    std::swap(file_, existing_);
+    return empty_file(file_);
+  }
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    part_ = std::string(path_) + ".marvot-" + std::to_string(process_id());
+    if (attempt > 0) part_ += "-" + std::to_string(attempt);
+    part_ += ".part";
+    bool exists = false;
+    file_ = create_new(part_, existing_, exists);
+    if (!exists) break;
+  }
+  if (file_ == -1) part_.clear();
+  return file_ != -1;
+}
+
+bool header_file::close() {
+  bool closed = true;
+  if (file_ != -1) closed = close_file(file_);
+  if (existing_ != -1) close_file(existing_);
+  file_ = -1;
+  existing_ = -1;
+  return closed;
+}
+
+bool header_file::commit() {
+  if (part_.empty()) return true;
+  const bool moved = move_over(part_, path_);
+  if (!moved) remove_file(part_);
+  part_.clear();
+  return moved;
+}
+
+void header_file::discard() {
+  close();
+  if (!part_.empty()) remove_file(part_);
+  part_.clear();
 }
 
 // The program catches no signal (it ignores two), so a read or write is

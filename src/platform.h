@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstddef>
+#include <string>
 #include <string_view>
 
 // Makes the standard streams safe to use before any file is opened: a
@@ -19,11 +20,42 @@ int open_listing(const char* path);
 
 enum class header_open { opened, same_as_listing, same_as_console, failed };
 
-// Opens the header for writing in text mode and sets `header` to it. The file
-// is emptied only once it is known to be neither the open `listing` nor the
-// file that standard output goes to (a terminal or the null device may be
-// both), so a header that is refused or cannot be opened keeps its content.
-header_open open_header(const char* path, int listing, int& header);
+// The header on its way to the disk. Written in place, or with `replace` into
+// a new file beside it that takes the header's place only on `commit`, so
+// that a failed run leaves the header as it was. Only a regular file (or a
+// path that does not exist yet) is replaced: a device, a FIFO or a link is
+// written in place.
+class header_file {
+ public:
+  header_file(const char* path, bool replace) : path_(path), replace_(replace) {}
+  header_file(const header_file&) = delete;
+  header_file& operator=(const header_file&) = delete;
+
+  // Opens the header as it is, without changing it, unless it is the open
+  // `listing` or the file that standard output goes to (a terminal or the
+  // null device may be both). A header that cannot be written fails here.
+  header_open open(int listing);
+  // Reads the start of an existing regular header into `buffer`: the number
+  // of bytes read, 0 when there is nothing to read.
+  std::size_t read_start(char* buffer, std::size_t size) const;
+  // Empties the header, or creates the new file; false when it cannot.
+  bool begin();
+  // Where the header's text goes, once begun.
+  int descriptor() const { return file_; }
+  // Closes what was written; false when a write failed late.
+  bool close();
+  // Puts the new file in the header's place; false when it cannot.
+  bool commit();
+  // Removes the new file, if there is one.
+  void discard();
+
+ private:
+  const char* path_;
+  bool replace_;
+  int existing_ = -1;  // the header as it was, if it was there
+  int file_ = -1;      // the file written to
+  std::string part_;   // the new file's path, once made
+};
 
 // Reads up to `size` bytes; 0 at the end of the file, -1 on an error.
 std::ptrdiff_t read_some(int file, char* buffer, std::size_t size);
@@ -57,8 +89,6 @@ class console {
 };
 
 #ifdef _WIN32
-#include <string>
-
 // `text` in UTF-8, a lone surrogate encoded on its own (so that no valid name
 // is made of an invalid one: opening such a name fails).
 std::string utf8_from_wide(const wchar_t* text);

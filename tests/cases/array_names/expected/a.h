@@ -1,4 +1,4 @@
-const int boot[] = {
+const int not an-identifier![] = {
 		0x23456789,
 		0x01,
 		};

@@ -1,4 +1,4 @@
-const int [] = {
+const int 1st[] = {
 		0x23456789,
 		0x01,
 		};

@@ -1,4 +1,4 @@
-const int not an-identifier![] = {
+const int my-ucode[] = {
 		0x23456789,
 		0x01,
 		};

@@ -1,4 +1,4 @@
-const int long[] = {
+const int lines[] = {
 		0xCDEF0123,
 		0xAB,
 		};

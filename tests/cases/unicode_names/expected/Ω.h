@@ -1,4 +1,4 @@
-const int Ω[] = {
+const int a[] = {
 		0x23456789,
 		0x01,
 		};

@@ -1,0 +1,4 @@
+const int alignas[] = {
+		0x23456789,
+		0x01,
+		};

@@ -1,0 +1,4 @@
+const int _Thread_local[] = {
+		0x23456789,
+		0x01,
+		};
