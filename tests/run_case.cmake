@@ -4,7 +4,8 @@
 # A case folder holds:
 #   cmd          one run per line: the arguments, quoted as in a POSIX shell; the
 #                runs share one working folder
-#   stdout       the console text; @1@ to @3@ stand for the run's arguments
+#   stdout       the console text; @1@ to @3@ stand for the run's last three
+#                arguments (input_file, output_file, array_name after any options)
 #   status       the exit status
 #   given/       the files the run starts with, in its working folder
 #   expected/    the files it must leave that differ from given/; no others may exist
@@ -109,10 +110,14 @@ function(run_once line)
       OUTPUT_FILE [==[${WORK}.out]==] ERROR_FILE [==[${WORK}.err]==] RESULT_VARIABLE status)")
 
   file(READ "${CASE}/stdout" want)
-  set(index 0)
-  foreach(argument IN LISTS arguments)
-    math(EXPR index "${index} + 1")
-    string(REPLACE "@${index}@" "${argument}" want "${want}")
+  list(LENGTH arguments count)
+  math(EXPR first "${count} - 3")  # the three arguments that follow the options
+  foreach(index RANGE 1 3)
+    math(EXPR at "${first} + ${index} - 1")
+    if(at GREATER_EQUAL 0)
+      list(GET arguments ${at} argument)
+      string(REPLACE "@${index}@" "${argument}" want "${want}")
+    endif()
   endforeach()
   file(WRITE "${WORK}.want" "${want}")
   read_bytes("${WORK}.want" "${WINDOWS}" want_hex)
