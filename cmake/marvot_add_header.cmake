@@ -69,12 +69,8 @@ function(marvot_add_header header)
     cmake_path(GET header FILENAME array)
   endif()
   string(REGEX REPLACE "\\..*" "" array "${array}")  # marvot cuts it there too
-  set(keywords alignas alignof auto bool break case char const constexpr continue default do
-      double else enum extern false float for goto if inline int long nullptr register restrict
-      return short signed sizeof static static_assert struct switch thread_local true typedef
-      typeof typeof_unqual union unsigned void volatile while _Alignas _Alignof _Atomic _BitInt
-      _Bool _Complex _Decimal128 _Decimal32 _Decimal64 _Generic _Imaginary _Noreturn
-      _Static_assert _Thread_local)
+  file(STRINGS "${CMAKE_CURRENT_FUNCTION_LIST_DIR}/c_keywords.inc" keywords REGEX "^\"")
+  string(REGEX REPLACE "[\",]" "" keywords "${keywords}")  # the list marvot checks too
   if(NOT array MATCHES "^[A-Za-z_][A-Za-z0-9_]*$" OR array IN_LIST keywords)
     message(FATAL_ERROR "marvot_add_header: the array name \"${array}\" for ${header} is not "
                         "a C identifier; give one with ARRAY")

@@ -9,6 +9,7 @@ install(EXPORT marvotTargets NAMESPACE marvot:: DESTINATION ${package_dir})
 write_basic_package_version_file(marvotConfigVersion.cmake
   COMPATIBILITY SameMajorVersion ARCH_INDEPENDENT)
 install(FILES cmake/marvotConfig.cmake cmake/marvot_add_header.cmake cmake/marvot_run.cmake
+              cmake/c_keywords.inc
               ${PROJECT_BINARY_DIR}/marvotConfigVersion.cmake DESTINATION ${package_dir})
 install(FILES README.md LICENSE DESTINATION ${CMAKE_INSTALL_DOCDIR})
 

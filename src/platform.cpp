@@ -322,9 +322,9 @@ bool header_file::begin() {
     return empty_file(file_);
   }
   for (int attempt = 0; attempt < 100; ++attempt) {
-    part_ = std::string(path_) + ".marvot-" + std::to_string(process_id());
-    if (attempt > 0) part_ += "-" + std::to_string(attempt);
-    part_ += ".part";
+    part_.assign(path_).append(".marvot-").append(std::to_string(process_id()));
+    if (attempt > 0) part_.append("-").append(std::to_string(attempt));
+    part_.append(".part");
     bool exists = false;
     file_ = create_new(part_, existing_, exists);
     if (!exists) break;
