@@ -7,14 +7,18 @@
 # must then be a C identifier that is no C keyword. A target that lists the
 # header among its sources gets it before it compiles.
 #
-# A run that succeeds prints nothing. One that fails shows what marvot printed
-# and leaves the header as it was, out of date, so that the next build runs
-# marvot again. The header may never replace the listing, under any name.
+# The build runs `marvot --quiet --replace <listing> <header> <array_name>`:
+# a run that succeeds prints nothing, and one that fails shows what marvot
+# printed and leaves the header as it was, out of date, so that the next build
+# runs marvot again. Runs for one header at the same time (targets of one
+# folder that list it, built in parallel) do not clash. marvot itself refuses
+# a header that is the listing, under any name.
 #
 # Cross-compiling, a marvot built for the target cannot run here: the
-# function runs the one that the cache variable MARVOT_EXECUTABLE names, else
-# the package's own when it was built for this machine, else a marvot found on
-# PATH or in a prefix CMake searches.
+# function runs the one that the cache variable MARVOT_EXECUTABLE names (a
+# path, or a name looked up on PATH), else the package's own when it was built
+# for this machine, else a marvot found on PATH or in a prefix CMake searches.
+# A program given or found so must run and be as new as this package.
 
 # The path with its folder's links resolved, as a rename would see it; a
 # Windows file system does not tell case apart.
@@ -29,22 +33,53 @@ function(_marvot_resolved path out)
   set(${out} "${path}" PARENT_SCOPE)
 endfunction()
 
+# Stops configuring with what to give when MARVOT_EXECUTABLE does not run here
+# or is older than this package.
+function(_marvot_check_program program version)
+  set(give "give -DMARVOT_EXECUTABLE=<path of marvot ${version} or newer built for this machine>")
+  if(NOT EXISTS "${program}" OR IS_DIRECTORY "${program}")
+    message(FATAL_ERROR "marvot_add_header: MARVOT_EXECUTABLE (${program}) does not exist; ${give}")
+  endif()
+  execute_process(COMMAND "${program}" --version RESULT_VARIABLE status OUTPUT_VARIABLE said
+                  ERROR_QUIET)
+  if(NOT status EQUAL 0 OR NOT said MATCHES "^marvot ([0-9.]+)")
+    message(FATAL_ERROR "marvot_add_header: MARVOT_EXECUTABLE (${program}) does not run here "
+                        "as marvot; ${give}")
+  endif()
+  if(CMAKE_MATCH_1 VERSION_LESS version)
+    message(FATAL_ERROR "marvot_add_header: MARVOT_EXECUTABLE (${program}) is marvot "
+                        "${CMAKE_MATCH_1}, older than ${version}; ${give}")
+  endif()
+endfunction()
+
 # The marvot program that this machine can run, as a target or a path.
 function(_marvot_program out)
   get_target_property(runs_on marvot::marvot MARVOT_RUNS_ON)
-  if(MARVOT_EXECUTABLE OR (CMAKE_CROSSCOMPILING AND
-     NOT runs_on STREQUAL "${CMAKE_HOST_SYSTEM_NAME}-${CMAKE_HOST_SYSTEM_PROCESSOR}"))
-    find_program(MARVOT_EXECUTABLE marvot NO_CMAKE_FIND_ROOT_PATH
-                 DOC "marvot for the build machine, run by marvot_add_header when cross-compiling")
-    if(NOT MARVOT_EXECUTABLE)
-      message(FATAL_ERROR "marvot_add_header: cross-compiling, and no marvot for this machine "
-        "was found; build or install one for it, then give its path with "
-        "-DMARVOT_EXECUTABLE=<path>, or put it on PATH")
-    endif()
-    set(${out} "${MARVOT_EXECUTABLE}" PARENT_SCOPE)
-  else()
+  if(NOT MARVOT_EXECUTABLE AND (NOT CMAKE_CROSSCOMPILING OR
+     runs_on STREQUAL "${CMAKE_HOST_SYSTEM_NAME}-${CMAKE_HOST_SYSTEM_PROCESSOR}"))
     set(${out} marvot::marvot PARENT_SCOPE)
+    return()
   endif()
+  if(MARVOT_EXECUTABLE AND NOT MARVOT_EXECUTABLE MATCHES "[/\\]")  # a name on PATH
+    find_program(_marvot_on_path NAMES "${MARVOT_EXECUTABLE}" NO_CMAKE_FIND_ROOT_PATH)
+    set(program "${_marvot_on_path}")
+    unset(_marvot_on_path CACHE)
+    if(NOT program)
+      message(FATAL_ERROR "marvot_add_header: MARVOT_EXECUTABLE (${MARVOT_EXECUTABLE}) is not "
+                          "on PATH; give its full path")
+    endif()
+    set(MARVOT_EXECUTABLE "${program}" CACHE FILEPATH "marvot for the build machine" FORCE)
+  endif()
+  find_program(MARVOT_EXECUTABLE marvot NO_CMAKE_FIND_ROOT_PATH
+               DOC "marvot for the build machine, run by marvot_add_header when cross-compiling")
+  if(NOT MARVOT_EXECUTABLE)
+    message(FATAL_ERROR "marvot_add_header: cross-compiling, and no marvot for this machine "
+      "was found; build or install one for it, then give its path with "
+      "-DMARVOT_EXECUTABLE=<path>, or put it on PATH")
+  endif()
+  get_target_property(version marvot::marvot MARVOT_VERSION)
+  _marvot_check_program("${MARVOT_EXECUTABLE}" "${version}")
+  set(${out} "${MARVOT_EXECUTABLE}" PARENT_SCOPE)
 endfunction()
 
 function(marvot_add_header header)
@@ -81,11 +116,11 @@ function(marvot_add_header header)
     set(command "$<TARGET_FILE:${program}>")
   endif()
   cmake_path(RELATIVE_PATH header BASE_DIRECTORY "${CMAKE_BINARY_DIR}" OUTPUT_VARIABLE shown)
-  set(run "${CMAKE_CURRENT_FUNCTION_LIST_DIR}/marvot_run.cmake")
+  cmake_path(GET header PARENT_PATH folder)
   add_custom_command(OUTPUT "${header}"
-    COMMAND "${CMAKE_COMMAND}" "-DMARVOT=${command}" "-DLISTING=${listing}"
-            "-DHEADER=${header}" "-DARRAY=${array}" -P "${run}"
-    DEPENDS "${listing}" "${program}" "${run}"
+    COMMAND "${CMAKE_COMMAND}" -E make_directory "${folder}"
+    COMMAND "${command}" --quiet --replace "${listing}" "${header}" "${array}"
+    DEPENDS "${listing}" "${program}"
     COMMENT "Generating ${shown} from ${arg_LISTING}"
     VERBATIM)
 endfunction()

@@ -8,8 +8,7 @@ install(TARGETS marvot EXPORT marvotTargets RUNTIME DESTINATION ${CMAKE_INSTALL_
 install(EXPORT marvotTargets NAMESPACE marvot:: DESTINATION ${package_dir})
 write_basic_package_version_file(marvotConfigVersion.cmake
   COMPATIBILITY SameMajorVersion ARCH_INDEPENDENT)
-install(FILES cmake/marvotConfig.cmake cmake/marvot_add_header.cmake cmake/marvot_run.cmake
-              cmake/c_keywords.inc
+install(FILES cmake/marvotConfig.cmake cmake/marvot_add_header.cmake cmake/c_keywords.inc
               ${PROJECT_BINARY_DIR}/marvotConfigVersion.cmake DESTINATION ${package_dir})
 install(FILES README.md LICENSE DESTINATION ${CMAKE_INSTALL_DOCDIR})
 
@@ -74,4 +73,5 @@ endif()
 message(STATUS "Packages carry the time ${CPACK_SOURCE_DATE_EPOCH} (${epoch_source})")
 set(CPACK_PROJECT_CONFIG_FILE ${PROJECT_SOURCE_DIR}/cmake/cpack_options.cmake)
 set(CPACK_PRE_BUILD_SCRIPTS ${PROJECT_SOURCE_DIR}/cmake/cpack_options.cmake)
+set(CPACK_POST_BUILD_SCRIPTS ${PROJECT_SOURCE_DIR}/cmake/cpack_deb_modes.cmake)
 include(CPack)

@@ -1,0 +1,1 @@
+../cmake/show_boot.c
