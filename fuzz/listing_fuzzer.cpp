@@ -5,7 +5,8 @@
 // and the lines it finds faulty are those reported.
 //
 // The first input byte sets the size of the blocks the listing arrives in,
-// so that lines are cut at every possible place.
+// so that lines are cut at every possible place. Line feeds are found both
+// by the vectorised and by the plain code.
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -75,42 +76,44 @@ expectation expect(std::string_view listing) {
   return expected;
 }
 
+// Collects the faulty lines as the plain reading writes them.
+class faulty_lines final : public line_reporter {
+ public:
+  void report(const listing_event& event) override {
+    lines += std::to_string(event.line_number) +
+             (event.kind == line_kind::non_hex_record ? "x " : "i ");
+  }
+  std::string lines;
+};
+
+// Runs the scanner over `listing` cut into blocks of `block` bytes.
+void check_scanner(std::string_view listing, std::size_t block, bool vectorised,
+                   const expectation& expected) {
+  header_text text(43);  // the head and one record fill it to the last byte
+  write_array_head(text, "fuzz.h");
+  listing_scanner scanner(vectorised);
+  faulty_lines faulty;
+  for (std::size_t at = 0; at < listing.size(); at += block) {
+    scanner.scan(listing.substr(at, block), text, faulty);
+  }
+  scanner.finish(text, faulty);
+  write_array_tail(text);
+  require(static_cast<std::size_t>(scanner.records()) == expected.records, "record count");
+  require(faulty.lines == expected.faulty_lines, "faulty lines");
+  require(text.view() == expected.text, "header text");
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   if (size == 0) return 0;
   const std::size_t block = 1 + data[0];
   const std::string_view listing(reinterpret_cast<const char*>(data + 1), size - 1);
-
-  header_text text(43);  // the head and one record fill it to the last byte
-  write_array_head(text, "fuzz.h");
-  listing_scanner scanner;
-  listing_event event{};
-  std::string faulty_lines;
-  std::size_t records = 0;
-  auto take = [&] {
-    if (event.kind != line_kind::incomplete_record) {
-      ++records;
-      write_array_element(text, {event.record.low_text.data(), event.record.low_text.size()});
-      write_array_element(text, {event.record.high_text.data(), event.record.high_text.size()});
-    }
-    if (event.kind != line_kind::opcode_record) {
-      faulty_lines += std::to_string(event.line_number) +
-                      (event.kind == line_kind::non_hex_record ? "x " : "i ");
-    }
-  };
-  for (std::size_t at = 0; at < listing.size(); at += block) {
-    std::string_view rest = listing.substr(at, block);
-    while (scanner.next(rest, event)) take();
-    require(rest.empty(), "block not consumed");
-  }
-  if (scanner.finish(event)) take();
-  write_array_tail(text);
-
   const expectation expected = expect(listing);
-  require(records == expected.records, "record count");
-  require(faulty_lines == expected.faulty_lines, "faulty lines");
-  require(text.view() == expected.text, "header text");
+  for (const bool vectorised : {true, false}) {
+    check_scanner(listing, block, vectorised, expected);
+    check_scanner(listing, listing.size() + 1, vectorised, expected);  // as one block
+  }
   require(holds_opcode_record(listing) == expected.record_start, "listing taken for a header");
   return 0;
 }

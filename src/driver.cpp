@@ -27,6 +27,8 @@ namespace {
 constexpr std::size_t block_size = std::size_t{1} << 20;
 // The header text of one block: at most 22 bytes for a 14-byte listing line.
 constexpr std::size_t text_reserve = 2 * block_size;
+// How much of an existing header is looked at before it is emptied.
+constexpr std::size_t header_start_size = std::size_t{64} << 10;
 
 // What the options ask for, given before the three arguments.
 struct options {
@@ -183,35 +185,34 @@ bool write_out(header_text& text, int output) {
   return written;
 }
 
-// Writes the elements of a record and reports a faulty line as compilers
-// do, LISTING:LINE: error: TEXT, so that editors can jump to it.
-void take(const translation& run, const listing_event& event, header_text& text,
-          tally& counts) {
-  if (event.kind != line_kind::incomplete_record) {
-    ++counts.opcodes;
-    const opcode_record& record = event.record;
-    write_array_element(text, {record.low_text.data(), record.low_text.size()});
-    write_array_element(text, {record.high_text.data(), record.high_text.size()});
-    if (event.kind == line_kind::opcode_record) return;
+// Reports each faulty line as compilers do, LISTING:LINE: error: TEXT, so
+// that editors can jump to it.
+class line_messages final : public line_reporter {
+ public:
+  line_messages(const translation& run, tally& counts) : run_(run), counts_(counts) {}
+
+  void report(const listing_event& event) override {
+    counts_.faulty = true;
+    std::array<char, 24> digits;
+    say(run_.out, {run_.input_path, ":", decimal(event.line_number, digits), ": error: ",
+                   event.kind == line_kind::incomplete_record
+                       ? "incomplete opcode record skipped\n"
+                       : "opcode field is not ten hexadecimal digits\n"});
   }
-  counts.faulty = true;
-  std::array<char, 24> digits;
-  say(run.out, {run.input_path, ":", decimal(event.line_number, digits), ": error: ",
-                event.kind == line_kind::incomplete_record
-                    ? "incomplete opcode record skipped\n"
-                    : "opcode field is not ten hexadecimal digits\n"});
-}
+
+ private:
+  const translation& run_;
+  tally& counts_;
+};
 
 // Scans the listing block by block, writing out each block's header text.
-stop scan_blocks(const translation& run, buffers& memory, int input, int output,
-                 listing_scanner& scanner, tally& counts) {
-  listing_event event{};
+stop scan_blocks(buffers& memory, int input, int output, listing_scanner& scanner,
+                 line_messages& messages) {
   for (;;) {
     const std::ptrdiff_t size = read_some(input, memory.block.get(), block_size);
     if (size < 0) return stop::read_error;
     if (size == 0) return stop::end_of_listing;
-    std::string_view rest(memory.block.get(), static_cast<std::size_t>(size));
-    while (scanner.next(rest, event)) take(run, event, memory.text, counts);
+    scanner.scan({memory.block.get(), static_cast<std::size_t>(size)}, memory.text, messages);
     if (!write_out(memory.text, output)) return stop::write_error;
   }
 }
@@ -254,15 +255,16 @@ exit_status convert(const translation& run, buffers& memory, int input, header_f
   write_array_head(memory.text, run.array_name);
   const int output = header.descriptor();
   listing_scanner scanner;
-  stop stopped = scan_blocks(run, memory, input, output, scanner, counts);
+  line_messages messages(run, counts);
+  stop stopped = scan_blocks(memory, input, output, scanner, messages);
   if (stopped == stop::end_of_listing) {
-    listing_event event{};
-    if (scanner.finish(event)) take(run, event, memory.text, counts);
+    scanner.finish(memory.text, messages);
     write_array_tail(memory.text);
   }
   if (stopped != stop::write_error && !write_out(memory.text, output)) {
     stopped = stop::write_error;
   }
+  counts.opcodes = scanner.records();
   close_file(input);
   if (!header.close() && stopped == stop::end_of_listing) {
     stopped = stop::write_error;  // a write that failed late, reported by the close
@@ -332,7 +334,9 @@ exit_status translate(const translation& run) {
   }
   progress(run, {"Opening output file [", run.output_path, "]...\n"});
   header_file header(run.output_path, run.chosen.replace);
-  if (!prepare_header(run, input, {memory->block.get(), block_size}, header)) return exit_failed;
+  if (!prepare_header(run, input, {memory->block.get(), header_start_size}, header)) {
+    return exit_failed;
+  }
   return settle(run, header, convert(run, *memory, input, header));
 }
 

@@ -5,6 +5,11 @@
 #include <bit>
 #include <cstring>
 
+#if defined(__SSE2__) || defined(_M_X64)
+#include <emmintrin.h>
+#define MARVOT_SSE2 1
+#endif
+
 namespace {
 
 bool is_digit(char c) { return c >= '0' && c <= '9'; }
@@ -17,18 +22,31 @@ constexpr std::array<bool, 256> hex_digits = [] {
   return table;
 }();
 
-// Looks at all ten characters without a branch between them.
-bool is_hex(const std::array<char, 10>& field) {
-  bool hex = true;
-  for (const char c : field) hex &= hex_digits[static_cast<unsigned char>(c)];
-  return hex;
+// Bit 7 is set in each byte of `word` that is from `low` to `high` (both
+// below 0x80). No byte carries into the next.
+std::uint64_t bytes_between(std::uint64_t word, unsigned char low, unsigned char high) {
+  constexpr std::uint64_t ones = 0x0101010101010101;
+  constexpr std::uint64_t low_bits = 0x7F7F7F7F7F7F7F7F;
+  const std::uint64_t x = word & low_bits;
+  return (x + ones * (0x80u - low)) & ~(x + ones * (0x7Fu - high)) & ~word & ~low_bits;
 }
 
-// Bit 7 of each byte of the result is set where that byte of `word` is a blank.
-std::uint64_t blank_bytes(std::uint64_t word) {
+// Whether all ten field characters are hex digits: eight at once, without a
+// branch between them.
+bool is_hex(const char* field) {
+  std::uint64_t word = 0;
+  std::memcpy(&word, field, sizeof word);
+  const std::uint64_t folded = word | 0x2020202020202020;  // 'A' to 'F' become 'a' to 'f'
+  const std::uint64_t hex = bytes_between(word, '0', '9') | bytes_between(folded, 'a', 'f');
+  return (hex == 0x8080808080808080) & hex_digits[static_cast<unsigned char>(field[8])] &
+         hex_digits[static_cast<unsigned char>(field[9])];
+}
+
+// Bit 7 of each byte of the result is set where that byte of `word` is `c`.
+std::uint64_t matching_bytes(std::uint64_t word, char c) {
   constexpr std::uint64_t low_bits = 0x7F7F7F7F7F7F7F7F;
-  const std::uint64_t x = word ^ 0x2020202020202020;  // blanks become zero bytes
-  const std::uint64_t nonzero = ((x & low_bits) + low_bits) | x;
+  const std::uint64_t x = word ^ (0x0101010101010101 * static_cast<unsigned char>(c));
+  const std::uint64_t nonzero = ((x & low_bits) + low_bits) | x;  // bit 7: byte not zero
   return ~nonzero & ~low_bits;
 }
 
@@ -41,7 +59,8 @@ const char* find_first(const char* p, const char* const end, bool blank) {
     while (end - p >= 8) {
       std::uint64_t word = 0;
       std::memcpy(&word, p, sizeof word);
-      const std::uint64_t hits = blank ? blank_bytes(word) : blank_bytes(word) ^ high_bits;
+      const std::uint64_t blanks = matching_bytes(word, ' ');
+      const std::uint64_t hits = blank ? blanks : blanks ^ high_bits;
       if (hits != 0) return p + std::countr_zero(hits) / 8;
       p += 8;
     }
@@ -123,7 +142,7 @@ line_kind line_scan::finish(opcode_record& record) {
       std::memcpy(record.high_text.data(), field_.data(), record.high_text.size());
       std::memcpy(record.low_text.data(), field_.data() + record.high_text.size(),
                   record.low_text.size());
-      kind = is_hex(field_) ? line_kind::opcode_record : line_kind::non_hex_record;
+      kind = is_hex(field_.data()) ? line_kind::opcode_record : line_kind::non_hex_record;
       break;
   }
   phase_ = phase::line_start;
@@ -147,38 +166,122 @@ bool holds_opcode_record(std::string_view text) {
   return false;
 }
 
-// Runs once per line: the line scan is inlined into it.
-[[gnu::flatten]] bool listing_scanner::next(std::string_view& input, listing_event& event) {
-  const char* p = input.data();
-  const char* const end = p + input.size();
-  while (p != end) {
+namespace {
+
+// Bits 7, 15, ... 63 of `hits` as bits 0 to 7.
+std::uint64_t gather_bytes(std::uint64_t hits) {
+  return ((hits >> 7) * 0x0102040810204080) >> 56;
+}
+
+// Bit i is set where p[i] is a line feed, for the 64 bytes at p: portable
+// code, eight bytes at a time where the machine is little-endian.
+std::uint64_t line_feeds_plain(const char* p) {
+  std::uint64_t feeds = 0;
+  if constexpr (std::endian::native == std::endian::little) {
+    for (int at = 0; at < 64; at += 8) {
+      std::uint64_t word = 0;
+      std::memcpy(&word, p + at, sizeof word);
+      feeds |= gather_bytes(matching_bytes(word, '\n')) << at;
+    }
+  } else {
+    for (int at = 0; at < 64; ++at) feeds |= std::uint64_t{p[at] == '\n'} << at;
+  }
+  return feeds;
+}
+
+// The same with the SSE2 instructions that every x86-64 processor has.
+std::uint64_t line_feeds_vectorised(const char* p) {
+#ifdef MARVOT_SSE2
+  const __m128i line_feed = _mm_set1_epi8('\n');
+  std::uint64_t feeds = 0;
+  for (int at = 0; at < 64; at += 16) {
+    const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + at));
+    const auto hits = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, line_feed)));
+    feeds |= std::uint64_t{hits} << at;
+  }
+  return feeds;
+#else
+  return line_feeds_plain(p);
+#endif
+}
+
+}  // namespace
+
+// A record whose line, from `start` to `line_feed`, lies in one block: its
+// field is found as line_scan finds it, without its phases.
+line_kind listing_scanner::take_record(const char* start, const char* line_feed,
+                                       header_text& text) {
+  const char* const field = find_first(find_first(start + 2, line_feed, true), line_feed, false);
+  if (line_feed - field < 10) return line_kind::incomplete_record;
+  ++records_;
+  write_array_elements(text, field + 2, field);
+  return is_hex(field) ? line_kind::opcode_record : line_kind::non_hex_record;
+}
+
+inline void listing_scanner::take_line(const char* start, const char* line_feed,
+                                       header_text& text, line_reporter& reporter) {
+  const std::int64_t number = line_number_++;
+  if (*start != '.' || !is_digit(start[1])) return;  // a point is never the line feed
+  const line_kind kind = take_record(start, line_feed, text);
+  if (kind != line_kind::opcode_record) reporter.report({kind, number});
+}
+
+// The whole lines at the start of `rest`, whose line feeds are found 64
+// bytes at a time; returns where the last of them ends.
+const char* listing_scanner::scan_lines(std::string_view rest, header_text& text,
+                                        line_reporter& reporter) {
+  const char* line = rest.data();
+  const char* window = line;
+  const char* const end = window + rest.size();
+  for (; end - window >= 64; window += 64) {
+    std::uint64_t feeds = vectorised_ ? line_feeds_vectorised(window) : line_feeds_plain(window);
+    for (; feeds != 0; feeds &= feeds - 1) {
+      const char* const line_feed = window + std::countr_zero(feeds);
+      take_line(line, line_feed, text, reporter);
+      line = line_feed + 1;
+    }
+  }
+  while (const auto* line_feed = static_cast<const char*>(
+             std::memchr(window, '\n', static_cast<std::size_t>(end - window)))) {
+    take_line(line, line_feed, text, reporter);
+    line = window = line_feed + 1;
+  }
+  return line;
+}
+
+void listing_scanner::scan(std::string_view block, header_text& text, line_reporter& reporter) {
+  const char* p = block.data();
+  const char* const end = p + block.size();
+  if (line_open_) {  // the rest of a line that began in an earlier block
     const auto* line_feed =
         static_cast<const char*>(std::memchr(p, '\n', static_cast<std::size_t>(end - p)));
     if (line_feed == nullptr) {
-      line_.feed({p, end});
-      line_open_ = true;
-      break;
+      line_.feed(block);
+      return;
     }
     line_.feed({p, line_feed});
+    end_line(text, reporter);
     p = line_feed + 1;
-    line_open_ = false;
-    if (end_line(event)) {
-      input = {p, end};
-      return true;
-    }
   }
-  input = {};
-  return false;
+  const char* const last_line = scan_lines({p, end}, text, reporter);
+  line_.feed({last_line, end});
+  line_open_ = last_line != end;
 }
 
-bool listing_scanner::finish(listing_event& event) {
-  if (!line_open_) return false;
+void listing_scanner::finish(header_text& text, line_reporter& reporter) {
+  if (line_open_) end_line(text, reporter);
+}
+
+void listing_scanner::end_line(header_text& text, line_reporter& reporter) {
+  opcode_record record{};
+  const line_kind kind = line_.finish(record);
   line_open_ = false;
-  return end_line(event);
-}
-
-bool listing_scanner::end_line(listing_event& event) {
-  event.kind = line_.finish(event.record);
-  event.line_number = line_number_++;
-  return event.kind != line_kind::other;
+  if (kind == line_kind::opcode_record || kind == line_kind::non_hex_record) {
+    ++records_;
+    write_array_elements(text, record.low_text.data(), record.high_text.data());
+  }
+  if (kind == line_kind::incomplete_record || kind == line_kind::non_hex_record) {
+    reporter.report({kind, line_number_});
+  }
+  ++line_number_;
 }

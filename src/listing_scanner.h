@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <string_view>
 
+#include "header_writer.h"
+
 // The value of one opcode: its ten field characters, split in two and
 // copied verbatim from the listing.
 struct opcode_record {
@@ -47,27 +49,50 @@ line_kind scan_opcode_record(std::string_view line, opcode_record& record);
 // header has one, so such a file is taken for a listing.
 bool holds_opcode_record(std::string_view text);
 
-// What a listing line that matters turned out to be.
+// A listing line that needs a message: an incomplete record (skipped), or an
+// opcode record whose field is not all hex digits (written all the same).
 struct listing_event {
-  line_kind kind;             // any kind but other
-  std::int64_t line_number;   // the first line is 1
-  opcode_record record;       // set for both kinds of opcode record
+  line_kind kind;            // incomplete_record or non_hex_record
+  std::int64_t line_number;  // the first line is 1
 };
 
-// Splits a listing, handed over in blocks of any size, into lines and
-// reports each line that is, or begins like, an opcode record.
+// Told of each listing line that needs a message, in the listing's order.
+class line_reporter {
+ public:
+  virtual void report(const listing_event& event) = 0;
+
+ protected:
+  ~line_reporter() = default;
+};
+
+// Splits a listing, handed over in blocks of any size, into lines, and
+// writes the two elements of each opcode record to the header's text. The
+// line feeds of a block are found 64 bytes at a time, and only the start of
+// each line is looked at; a line that goes on into the next block is
+// scanned by `line_scan`.
 class listing_scanner {
  public:
-  // Consumes `input` up to and including the next line that matters and
-  // returns true with its event, or consumes all of it and returns false.
-  bool next(std::string_view& input, listing_event& event);
-  // At the end of the listing: reports a last line that had no line feed.
-  bool finish(listing_event& event);
+  // With `vectorised` false, plain portable code finds the lines, as it does
+  // on machines without SSE2; the tests run both.
+  explicit listing_scanner(bool vectorised = true) : vectorised_(vectorised) {}
+
+  // Scans the next block of the listing.
+  void scan(std::string_view block, header_text& text, line_reporter& reporter);
+  // At the end of the listing: scans a last line that had no line feed.
+  void finish(header_text& text, line_reporter& reporter);
+  // The opcode records written so far.
+  std::int64_t records() const { return records_; }
 
  private:
-  bool end_line(listing_event& event);
+  const char* scan_lines(std::string_view rest, header_text& text, line_reporter& reporter);
+  void take_line(const char* start, const char* line_feed, header_text& text,
+                 line_reporter& reporter);
+  line_kind take_record(const char* start, const char* line_feed, header_text& text);
+  void end_line(header_text& text, line_reporter& reporter);
 
-  line_scan line_;
+  line_scan line_;  // the line that goes on from one block into the next
   std::int64_t line_number_ = 1;
+  std::int64_t records_ = 0;
   bool line_open_ = false;
+  bool vectorised_;
 };
