@@ -31,14 +31,13 @@ std::uint64_t bytes_between(std::uint64_t word, unsigned char low, unsigned char
   return (x + ones * (0x80u - low)) & ~(x + ones * (0x7Fu - high)) & ~word & ~low_bits;
 }
 
-// Whether all ten field characters are hex digits: eight at once, without a
-// branch between them.
+// Whether all ten field characters are hex digits, the first eight at once.
 bool is_hex(const char* field) {
   std::uint64_t word = 0;
   std::memcpy(&word, field, sizeof word);
   const std::uint64_t folded = word | 0x2020202020202020;  // 'A' to 'F' become 'a' to 'f'
   const std::uint64_t hex = bytes_between(word, '0', '9') | bytes_between(folded, 'a', 'f');
-  return (hex == 0x8080808080808080) & hex_digits[static_cast<unsigned char>(field[8])] &
+  return hex == 0x8080808080808080 && hex_digits[static_cast<unsigned char>(field[8])] &&
          hex_digits[static_cast<unsigned char>(field[9])];
 }
 

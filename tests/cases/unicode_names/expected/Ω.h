@@ -1,4 +1,4 @@
-const int a[] = {
+const int _AZaz09[] = {
 		0x23456789,
 		0x01,
 		};

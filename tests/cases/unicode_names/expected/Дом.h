@@ -1,4 +1,4 @@
-const int b[] = {
+const int Zz[] = {
 		0x23456789,
 		0x01,
 		};
