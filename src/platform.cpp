@@ -171,14 +171,18 @@ bool move_over(const std::string& part, const char* path) {
 
 void remove_file(const std::string& path) { DeleteFileW(wide_from_utf8(path.c_str()).c_str()); }
 
-// No standard output at all, or (under Wine) a disk handle left by a closed
-// descriptor, whose writes fail. Pipes are not probed: a write of nothing
-// can end a pipe's reading.
-bool standard_output_missing(HANDLE output) {
-  if (output == nullptr || output == INVALID_HANDLE_VALUE) return true;
-  if (GetFileType(output) != FILE_TYPE_DISK) return false;
+// A standard descriptor with no handle: a program started without one (by a
+// GUI program, a service, a detached launch) finds -2 (_NO_CONSOLE_FILENO)
+// or a null or invalid handle. Standard output may also be (under Wine) a
+// disk handle left by a closed descriptor, whose writes fail; pipes are not
+// probed, as a write of nothing can end a pipe's reading.
+bool standard_missing(int standard) {
+  const intptr_t raw = _get_osfhandle(standard);
+  if (raw == -1 || raw == -2 || raw == 0) return true;
+  const auto handle = reinterpret_cast<HANDLE>(raw);
+  if (standard != 1 || GetFileType(handle) != FILE_TYPE_DISK) return false;
   DWORD written = 0;
-  return WriteFile(output, "", 0, &written, nullptr) == 0 &&
+  return WriteFile(handle, "", 0, &written, nullptr) == 0 &&
          GetLastError() == ERROR_INVALID_HANDLE;
 }
 
@@ -386,13 +390,26 @@ bool flush_standard_output() { return std::fflush(stdout) == 0 && std::ferror(st
 
 #ifdef _WIN32
 
+// A missing descriptor gets the null device, so that no file opened later
+// takes its number. The C runtime's stdout stays without a stream then
+// (_fileno gives -2), and the console drops what it is given.
 bool prepare_standard_streams() {
-  if (!standard_output_missing(handle_of(1))) return true;
-  const int null_device = _open("NUL", _O_WRONLY | _O_TEXT);
-  if (null_device == -1) return false;
-  const bool moved = _dup2(null_device, 1) == 0;
-  _close(null_device);
-  return moved;
+  for (int standard = 0; standard <= 2; ++standard) {
+    if (!standard_missing(standard)) continue;
+    const HANDLE handle = CreateFileW(L"NUL", GENERIC_READ | GENERIC_WRITE,
+                                      FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                      FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) return false;
+    const int null_device = _open_osfhandle(reinterpret_cast<intptr_t>(handle), _O_TEXT);
+    if (null_device == -1) {
+      CloseHandle(handle);
+      return false;
+    }
+    const bool moved = null_device == standard || _dup2(null_device, standard) == 0;
+    if (null_device != standard) _close(null_device);
+    if (!moved) return false;
+  }
+  return true;
 }
 
 std::string utf8_from_wide(const wchar_t* text) {
@@ -406,12 +423,13 @@ std::string utf8_from_wide(const wchar_t* text) {
   return utf8;
 }
 
-console::console() {
+console::console() : nowhere_(_fileno(stdout) < 0) {
   DWORD mode = 0;
-  if (GetConsoleMode(handle_of(1), &mode) != 0) handle_ = handle_of(1);
+  if (!nowhere_ && GetConsoleMode(handle_of(1), &mode) != 0) handle_ = handle_of(1);
 }
 
 void console::write(std::string_view text) {
+  if (nowhere_) return;
   if (handle_ == nullptr) {
     write_standard_output(text);
     return;
@@ -443,6 +461,7 @@ void console::write_wide(const char* text, std::size_t size) {
 }
 
 bool console::flush() {
+  if (nowhere_) return true;
   if (handle_ == nullptr) return flush_standard_output();
   write_wide(pending_, pending_size_);  // an unfinished character, shown as it can be
   pending_size_ = 0;

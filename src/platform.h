@@ -81,6 +81,7 @@ class console {
  private:
   void write_wide(const char* text, std::size_t size);
 
+  bool nowhere_;            // there is no standard output to write to
   void* handle_ = nullptr;  // the console, when standard output is one
   char pending_[4] = {};    // the start of a character split between writes
   std::size_t pending_size_ = 0;
