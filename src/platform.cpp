@@ -53,27 +53,108 @@ int open_for_reading(const char* path) {
 HANDLE handle_of(int file) { return reinterpret_cast<HANDLE>(_get_osfhandle(file)); }
 
 // Volume and file id: what tells one file from another on Windows, whatever
-// names, drives or links lead to it. Volumes that have no 128-bit ids give
-// the older 64-bit index.
-bool identify(HANDLE file, FILE_ID_INFO& id) {
-  if (GetFileInformationByHandleEx(file, FileIdInfo, &id, sizeof id) != 0) return true;
-  BY_HANDLE_FILE_INFORMATION info{};
-  if (GetFileInformationByHandle(file, &info) == 0) return false;
-  const std::uint64_t index = std::uint64_t{info.nFileIndexHigh} << 32 | info.nFileIndexLow;
-  id.VolumeSerialNumber = info.dwVolumeSerialNumber;
-  std::memcpy(id.FileId.Identifier, &index, sizeof index);
+// names, drives or links lead to it. A volume or an id of 0 is unknown.
+struct file_identity {
+  std::uint64_t volume = 0;
+  FILE_ID_128 id{};
+};
+
+// The identities of two handles, in one form: the 128-bit ids, or for both
+// the older 64-bit index where either file system has no 128-bit ids. False
+// when neither form can be had.
+bool identify(HANDLE first, HANDLE second, file_identity& a, file_identity& b) {
+  FILE_ID_INFO x{};
+  FILE_ID_INFO y{};
+  if (GetFileInformationByHandleEx(first, FileIdInfo, &x, sizeof x) != 0 &&
+      GetFileInformationByHandleEx(second, FileIdInfo, &y, sizeof y) != 0) {
+    a = {x.VolumeSerialNumber, x.FileId};
+    b = {y.VolumeSerialNumber, y.FileId};
+    return true;
+  }
+  BY_HANDLE_FILE_INFORMATION info[2]{};
+  if (GetFileInformationByHandle(first, &info[0]) == 0 ||
+      GetFileInformationByHandle(second, &info[1]) == 0) {
+    return false;
+  }
+  file_identity* const out[2] = {&a, &b};
+  for (int i = 0; i < 2; ++i) {
+    const std::uint64_t index = std::uint64_t{info[i].nFileIndexHigh} << 32 | info[i].nFileIndexLow;
+    *out[i] = {info[i].dwVolumeSerialNumber, FILE_ID_128{}};
+    std::memcpy(out[i]->id.Identifier, &index, sizeof index);
+  }
   return true;
 }
 
-// A redirected standard output shows the volume serial number 0 (seen under
-// Wine): an unknown volume counts as any, as a false match only refuses a run.
+bool unknown(const FILE_ID_128& id) {
+  const FILE_ID_128 zero{};
+  return std::memcmp(&id, &zero, sizeof id) == 0;
+}
+
+// The file's path with every link, short name and drive alias resolved.
+bool final_path(HANDLE file, std::wstring& path) {
+  path.assign(1024, L'\0');
+  for (int attempt = 0; attempt < 2; ++attempt) {
+    const DWORD size = GetFinalPathNameByHandleW(file, path.data(), static_cast<DWORD>(path.size()),
+                                                 FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+    if (size == 0) return false;
+    if (size < path.size()) {
+      path.resize(size);
+      return true;
+    }
+    path.assign(size, L'\0');
+  }
+  return false;
+}
+
+// Links and size; no links when they cannot be had.
+FILE_STANDARD_INFO standard_info(HANDLE file) {
+  FILE_STANDARD_INFO info{};
+  if (GetFileInformationByHandleEx(file, FileStandardInfo, &info, sizeof info) == 0) return {};
+  return info;
+}
+
+// Byte-range locks belong to a file, not to a handle: a lock taken through
+// one handle, far past the end of any file, stops the same lock through the
+// other only when both lead to one file. Unless the second lock is granted,
+// they are taken for one (Wine has no locks on a redirected standard output).
+bool locked_together(HANDLE first, HANDLE second) {
+  constexpr DWORD flags = LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY;
+  OVERLAPPED at{};
+  at.OffsetHigh = 0x40000000;  // byte 2^62
+  if (LockFileEx(first, flags, 0, 1, 0, &at) == 0) return true;
+  const bool granted = LockFileEx(second, flags, 0, 1, 0, &at) != 0;
+  if (granted) UnlockFileEx(second, 0, 1, 0, &at);
+  UnlockFileEx(first, 0, 1, 0, &at);
+  return !granted;
+}
+
+// Different ids are different files; equal ids on known volumes decide.
+// Where the ids cannot tell (a volume or an id of 0, seen under Wine on
+// tmpfs and for a redirected standard output, or no ids at all), the final
+// paths do: a file of one name under two paths is two files. Where a path
+// cannot be had (Wine gives none for a redirected standard output), two
+// sizes tell two files, else a lock decides. What nothing can tell is taken
+// for one file: a refused run is the safe side.
 bool same_file(HANDLE first, HANDLE second) {
-  FILE_ID_INFO a{};
-  FILE_ID_INFO b{};
-  return identify(first, a) && identify(second, b) &&
-         std::memcmp(&a.FileId, &b.FileId, sizeof a.FileId) == 0 &&
-         (a.VolumeSerialNumber == b.VolumeSerialNumber || a.VolumeSerialNumber == 0 ||
-          b.VolumeSerialNumber == 0);
+  file_identity a;
+  file_identity b;
+  if (identify(first, second, a, b) && !unknown(a.id) && !unknown(b.id)) {
+    if (std::memcmp(&a.id, &b.id, sizeof a.id) != 0) return false;
+    if (a.volume != 0 && b.volume != 0) return a.volume == b.volume;
+  }
+  std::wstring one;
+  std::wstring other;
+  const FILE_STANDARD_INFO first_info = standard_info(first);
+  const FILE_STANDARD_INFO second_info = standard_info(second);
+  if (!final_path(first, one) || !final_path(second, other)) {
+    if (first_info.NumberOfLinks != 0 && second_info.NumberOfLinks != 0 &&
+        first_info.EndOfFile.QuadPart != second_info.EndOfFile.QuadPart) {
+      return false;
+    }
+    return locked_together(first, second);
+  }
+  if (CompareStringOrdinal(one.c_str(), -1, other.c_str(), -1, TRUE) == CSTR_EQUAL) return true;
+  return first_info.NumberOfLinks != 1 || second_info.NumberOfLinks != 1;
 }
 
 // Opens the header without changing it, creating it if need be, or only
@@ -114,6 +195,7 @@ header_open refuse_taken(int listing, int header) {
   const HANDLE handle = handle_of(header);
   if (same_file(handle_of(listing), handle)) return header_open::same_as_listing;
   const HANDLE output = handle_of(1);
+  std::fflush(stdout);  // what the console was given is in its file, which has a size of its own
   if (GetFileType(output) == FILE_TYPE_DISK && same_file(output, handle)) {
     return header_open::same_as_console;
   }

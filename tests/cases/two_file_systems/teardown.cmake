@@ -1,0 +1,7 @@
+file(READ ${WORK}.m2/x.h header)
+foreach(disk m1 m2)
+  execute_process(COMMAND umount ${WORK}.${disk})
+endforeach()
+if(NOT header MATCHES "0xE1D2C3B4")
+  fail("x.h holds [${header}]")
+endif()
