@@ -13,12 +13,16 @@
 #include <utility>
 
 #include <fcntl.h>
-#include <sys/stat.h>
 
 #ifdef _WIN32
+#ifndef NOMINMAX
+#define NOMINMAX  // std::min, not a macro
+#endif
 #include <io.h>
+#include <share.h>
 #include <windows.h>
 #else
+#include <sys/stat.h>
 #include <unistd.h>
 #endif
 
@@ -46,9 +50,27 @@ std::wstring wide_from_utf8(const char* text) {
   return wide;
 }
 
+// A folder cannot be opened so, unlike on POSIX.
 int open_for_reading(const char* path) {
-  return _wopen(wide_from_utf8(path).c_str(), _O_RDONLY | _O_TEXT | _O_NOINHERIT);
+  int file = -1;
+  _wsopen_s(&file, wide_from_utf8(path).c_str(), _O_RDONLY | _O_TEXT | _O_NOINHERIT, _SH_DENYNO,
+            0);
+  return file;
 }
+
+int read_bytes(int file, char* buffer, unsigned int size) { return _read(file, buffer, size); }
+
+// In text mode the count says how many of the caller's bytes were taken, not
+// which of them reached the file when a write inside failed: anything short
+// of all of them is a failure, never written again.
+bool write_bytes(int file, std::string_view& text) {
+  const unsigned int size = chunk(text.size());
+  if (_write(file, text.data(), size) != static_cast<int>(size)) return false;
+  text.remove_prefix(size);
+  return true;
+}
+
+int close_descriptor(int file) { return _close(file); }
 
 HANDLE handle_of(int file) { return reinterpret_cast<HANDLE>(_get_osfhandle(file)); }
 
@@ -281,7 +303,28 @@ std::size_t complete_characters(const char* bytes, std::size_t size) {
 
 #else
 
-int open_for_reading(const char* path) { return open(path, O_RDONLY | O_CLOEXEC); }
+// -1 for a directory too, or a file the system cannot describe.
+int open_for_reading(const char* path) {
+  const int file = open(path, O_RDONLY | O_CLOEXEC);
+  struct stat status {};
+  if (file == -1 || (fstat(file, &status) == 0 && !S_ISDIR(status.st_mode))) return file;
+  close(file);
+  return -1;
+}
+
+int read_bytes(int file, char* buffer, unsigned int size) {
+  return static_cast<int>(read(file, buffer, size));
+}
+
+// A write may take part of the text; the rest is written by the next.
+bool write_bytes(int file, std::string_view& text) {
+  const std::ptrdiff_t written = write(file, text.data(), chunk(text.size()));
+  if (written <= 0) return false;
+  text.remove_prefix(static_cast<std::size_t>(written));
+  return true;
+}
+
+int close_descriptor(int file) { return close(file); }
 
 // Device and inode, or for block devices the device they stand for.
 bool same_file(const struct stat& a, const struct stat& b) {
@@ -367,13 +410,7 @@ void remove_file(const std::string& path) { unlink(path.c_str()); }
 
 }  // namespace
 
-int open_listing(const char* path) {
-  const int file = open_for_reading(path);
-  struct stat status {};
-  if (file == -1 || (fstat(file, &status) == 0 && !S_ISDIR(status.st_mode))) return file;
-  close(file);  // a directory, or a file the system cannot describe
-  return -1;
-}
+int open_listing(const char* path) { return open_for_reading(path); }
 
 header_open header_file::open(int listing) {
   bool regular = false;
@@ -445,19 +482,17 @@ void header_file::discard() {
 // The program catches no signal (it ignores two), so a read or write is
 // never interrupted.
 std::ptrdiff_t read_some(int file, char* buffer, std::size_t size) {
-  return read(file, buffer, chunk(size));
+  return read_bytes(file, buffer, chunk(size));
 }
 
 bool write_all(int file, std::string_view text) {
   while (!text.empty()) {
-    const std::ptrdiff_t written = write(file, text.data(), chunk(text.size()));
-    if (written <= 0) return false;
-    text.remove_prefix(static_cast<std::size_t>(written));
+    if (!write_bytes(file, text)) return false;
   }
   return true;
 }
 
-bool close_file(int file) { return close(file) == 0; }
+bool close_file(int file) { return close_descriptor(file) == 0; }
 
 namespace {
 
