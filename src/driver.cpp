@@ -159,6 +159,11 @@ command_line parse_command_line(int argc, const char* const argv[]) {
   return line;
 }
 
+// A message about the header: "Output file [output_file]" and `what`.
+void say_about_header(const translation& run, std::string_view what) {
+  say(run.out, {"Output file [", run.output_path, what});
+}
+
 // A progress message, which --quiet leaves out.
 void progress(const translation& run, std::initializer_list<std::string_view> parts) {
   if (!run.chosen.quiet) say(run.out, parts);
@@ -223,7 +228,7 @@ exit_status report(const translation& run, stop stopped, const tally& counts) {
     return exit_failed;
   }
   if (stopped == stop::write_error) {
-    say(run.out, {"Output file [", run.output_path, "] write failed\n"});
+    say_about_header(run, "] write failed\n");
     return exit_failed;
   }
   std::array<char, 24> digits;
@@ -280,7 +285,7 @@ exit_status settle(const translation& run, header_file& header, exit_status stat
     return exit_failed;
   }
   if (header.commit()) return exit_converted;
-  say(run.out, {"Output file [", run.output_path, "] replace failed\n"});
+  say_about_header(run, "] replace failed\n");
   return exit_failed;
 }
 
@@ -299,21 +304,20 @@ bool prepare_header(const translation& run, int input, std::span<char> scratch,
                     header_file& header) {
   const header_open opened = header.open(input);
   if (opened == header_open::same_as_listing) {
-    say(run.out, {"Output file [", run.output_path, "] is the same file as the input\n"});
+    say_about_header(run, "] is the same file as the input\n");
     return false;
   }
   if (opened == header_open::same_as_console) {
-    say(run.out, {"Output file [", run.output_path, "] is the same file as the console output\n"});
+    say_about_header(run, "] is the same file as the console output\n");
     return false;
   }
   if (opened == header_open::opened &&
       holds_opcode_record({scratch.data(), header.read_start(scratch.data(), scratch.size())})) {
-    say(run.out, {"Output file [", run.output_path,
-                  "] holds opcode records, so it may be a listing: left untouched\n"});
+    say_about_header(run, "] holds opcode records, so it may be a listing: left untouched\n");
     return false;
   }
   if (opened == header_open::failed || !header.begin()) {
-    say(run.out, {"Output file [", run.output_path, "] open failed\n"});
+    say_about_header(run, "] open failed\n");
     return false;
   }
   return true;

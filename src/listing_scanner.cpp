@@ -213,7 +213,8 @@ line_kind listing_scanner::take_record(const char* start, const char* line_feed,
   const char* const field = find_first(find_first(start + 2, line_feed, true), line_feed, false);
   if (line_feed - field < 10) return line_kind::incomplete_record;
   ++records_;
-  write_array_elements(text, field + 2, field);
+  write_array_element(text, {field + 2, 8});
+  write_array_element(text, {field, 2});
   return is_hex(field) ? line_kind::opcode_record : line_kind::non_hex_record;
 }
 
@@ -277,7 +278,8 @@ void listing_scanner::end_line(header_text& text, line_reporter& reporter) {
   line_open_ = false;
   if (kind == line_kind::opcode_record || kind == line_kind::non_hex_record) {
     ++records_;
-    write_array_elements(text, record.low_text.data(), record.high_text.data());
+    write_array_element(text, {record.low_text.data(), record.low_text.size()});
+    write_array_element(text, {record.high_text.data(), record.high_text.size()});
   }
   if (kind == line_kind::incomplete_record || kind == line_kind::non_hex_record) {
     reporter.report({kind, line_number_});

@@ -179,16 +179,22 @@ bool same_file(HANDLE first, HANDLE second) {
   return first_info.NumberOfLinks != 1 || second_info.NumberOfLinks != 1;
 }
 
+// A C runtime descriptor that owns `handle`; -1, the handle closed, when
+// there is none (or no handle).
+int descriptor_of(HANDLE handle, int flags) {
+  if (handle == INVALID_HANDLE_VALUE) return -1;
+  const int file = _open_osfhandle(reinterpret_cast<intptr_t>(handle), flags);
+  if (file < 0) CloseHandle(handle);
+  return file;
+}
+
 // Opens the header without changing it, creating it if need be, or only
 // when it exists; -1 when it cannot be opened.
 int open_header_as(const char* path, DWORD disposition) {
   const HANDLE handle = CreateFileW(wide_from_utf8(path).c_str(), GENERIC_WRITE,
                                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                     nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (handle == INVALID_HANDLE_VALUE) return -1;
-  const int file = _open_osfhandle(reinterpret_cast<intptr_t>(handle), _O_WRONLY | _O_TEXT);
-  if (file < 0) CloseHandle(handle);
-  return file;
+  return descriptor_of(handle, _O_WRONLY | _O_TEXT);
 }
 
 int open_for_writing(const char* path) { return open_header_as(path, OPEN_ALWAYS); }
@@ -251,10 +257,7 @@ int create_new(const std::string& part, int, bool& exists) {
                   FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL,
                   nullptr);
   exists = handle == INVALID_HANDLE_VALUE && GetLastError() == ERROR_FILE_EXISTS;
-  if (handle == INVALID_HANDLE_VALUE) return -1;
-  const int file = _open_osfhandle(reinterpret_cast<intptr_t>(handle), _O_WRONLY | _O_TEXT);
-  if (file < 0) CloseHandle(handle);
-  return file;
+  return descriptor_of(handle, _O_WRONLY | _O_TEXT);
 }
 
 // Another process (an indexer, a virus scanner) may hold the header for a
@@ -516,12 +519,8 @@ bool prepare_standard_streams() {
     const HANDLE handle = CreateFileW(L"NUL", GENERIC_READ | GENERIC_WRITE,
                                       FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
                                       FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (handle == INVALID_HANDLE_VALUE) return false;
-    const int null_device = _open_osfhandle(reinterpret_cast<intptr_t>(handle), _O_TEXT);
-    if (null_device == -1) {
-      CloseHandle(handle);
-      return false;
-    }
+    const int null_device = descriptor_of(handle, _O_TEXT);
+    if (null_device == -1) return false;
     const bool moved = null_device == standard || _dup2(null_device, standard) == 0;
     if (null_device != standard) _close(null_device);
     if (!moved) return false;
