@@ -1,5 +1,7 @@
 // The operating system's side of the translator: opening, reading, writing and
 // closing the two files by any Unicode name, and the console it reports on.
+// The header's life is shared (platform.cpp); each system has a file of its
+// own for the rest (platform_posix.cpp, platform_windows.cpp).
 #pragma once
 
 #include <cstddef>

@@ -1,0 +1,373 @@
+// The Windows side of the platform layer: files by UTF-16 name through C
+// runtime descriptors in text mode, told apart by volume and file id, and a
+// console written in UTF-16.
+#ifndef NOMINMAX
+#define NOMINMAX  // std::min, not a macro
+#endif
+#include <algorithm>
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <string_view>
+
+#include <fcntl.h>
+#include <io.h>
+#include <share.h>
+#include <windows.h>
+
+#include "platform.h"
+#include "platform_system.h"
+
+namespace {
+
+using os::chunk;
+
+// The UTF-16 form of a UTF-8 name; empty, a name no file has, when `text`
+// is not valid UTF-8.
+std::wstring wide_from_utf8(const char* text) {
+  const int size = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text, -1, nullptr, 0);
+  if (size <= 0) return {};
+  std::wstring wide(static_cast<std::size_t>(size), L'\0');
+  MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text, -1, wide.data(), size);
+  wide.resize(static_cast<std::size_t>(size) - 1);
+  return wide;
+}
+
+HANDLE handle_of(int file) { return reinterpret_cast<HANDLE>(_get_osfhandle(file)); }
+
+// Volume and file id: what tells one file from another on Windows, whatever
+// names, drives or links lead to it. A volume or an id of 0 is unknown.
+struct file_identity {
+  std::uint64_t volume = 0;
+  FILE_ID_128 id{};
+};
+
+// The identities of two handles, in one form: the 128-bit ids, or for both
+// the older 64-bit index where either file system has no 128-bit ids. False
+// when neither form can be had.
+bool identify(HANDLE first, HANDLE second, file_identity& a, file_identity& b) {
+  FILE_ID_INFO x{};
+  FILE_ID_INFO y{};
+  if (GetFileInformationByHandleEx(first, FileIdInfo, &x, sizeof x) != 0 &&
+      GetFileInformationByHandleEx(second, FileIdInfo, &y, sizeof y) != 0) {
+    a = {x.VolumeSerialNumber, x.FileId};
+    b = {y.VolumeSerialNumber, y.FileId};
+    return true;
+  }
+  BY_HANDLE_FILE_INFORMATION info[2]{};
+  if (GetFileInformationByHandle(first, &info[0]) == 0 ||
+      GetFileInformationByHandle(second, &info[1]) == 0) {
+    return false;
+  }
+  file_identity* const out[2] = {&a, &b};
+  for (int i = 0; i < 2; ++i) {
+    const std::uint64_t index = std::uint64_t{info[i].nFileIndexHigh} << 32 | info[i].nFileIndexLow;
+    *out[i] = {info[i].dwVolumeSerialNumber, FILE_ID_128{}};
+    std::memcpy(out[i]->id.Identifier, &index, sizeof index);
+  }
+  return true;
+}
+
+bool unknown(const FILE_ID_128& id) {
+  const FILE_ID_128 zero{};
+  return std::memcmp(&id, &zero, sizeof id) == 0;
+}
+
+// The file's path with every link, short name and drive alias resolved.
+bool final_path(HANDLE file, std::wstring& path) {
+  path.assign(1024, L'\0');
+  for (int attempt = 0; attempt < 2; ++attempt) {
+    const DWORD size = GetFinalPathNameByHandleW(file, path.data(), static_cast<DWORD>(path.size()),
+                                                 FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+    if (size == 0) return false;
+    if (size < path.size()) {
+      path.resize(size);
+      return true;
+    }
+    path.assign(size, L'\0');
+  }
+  return false;
+}
+
+// Links and size; no links when they cannot be had.
+FILE_STANDARD_INFO standard_info(HANDLE file) {
+  FILE_STANDARD_INFO info{};
+  if (GetFileInformationByHandleEx(file, FileStandardInfo, &info, sizeof info) == 0) return {};
+  return info;
+}
+
+// Byte-range locks belong to a file, not to a handle: a lock taken through
+// one handle, far past the end of any file, stops the same lock through the
+// other only when both lead to one file. Unless the second lock is granted,
+// they are taken for one (Wine has no locks on a redirected standard output).
+bool locked_together(HANDLE first, HANDLE second) {
+  constexpr DWORD flags = LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY;
+  OVERLAPPED at{};
+  at.OffsetHigh = 0x40000000;  // byte 2^62
+  if (LockFileEx(first, flags, 0, 1, 0, &at) == 0) return true;
+  const bool granted = LockFileEx(second, flags, 0, 1, 0, &at) != 0;
+  if (granted) UnlockFileEx(second, 0, 1, 0, &at);
+  UnlockFileEx(first, 0, 1, 0, &at);
+  return !granted;
+}
+
+// Different ids are different files; equal ids on known volumes decide.
+// Where the ids cannot tell (a volume or an id of 0, seen under Wine on
+// tmpfs and for a redirected standard output, or no ids at all), the final
+// paths do: a file of one name under two paths is two files. Where a path
+// cannot be had (Wine gives none for a redirected standard output), two
+// sizes tell two files, else a lock decides. What nothing can tell is taken
+// for one file: a refused run is the safe side.
+bool same_file(HANDLE first, HANDLE second) {
+  file_identity a;
+  file_identity b;
+  if (identify(first, second, a, b) && !unknown(a.id) && !unknown(b.id)) {
+    if (std::memcmp(&a.id, &b.id, sizeof a.id) != 0) return false;
+    if (a.volume != 0 && b.volume != 0) return a.volume == b.volume;
+  }
+  std::wstring one;
+  std::wstring other;
+  const FILE_STANDARD_INFO first_info = standard_info(first);
+  const FILE_STANDARD_INFO second_info = standard_info(second);
+  if (!final_path(first, one) || !final_path(second, other)) {
+    if (first_info.NumberOfLinks != 0 && second_info.NumberOfLinks != 0 &&
+        first_info.EndOfFile.QuadPart != second_info.EndOfFile.QuadPart) {
+      return false;
+    }
+    return locked_together(first, second);
+  }
+  if (CompareStringOrdinal(one.c_str(), -1, other.c_str(), -1, TRUE) == CSTR_EQUAL) return true;
+  return first_info.NumberOfLinks != 1 || second_info.NumberOfLinks != 1;
+}
+
+// A C runtime descriptor that owns `handle`; -1, the handle closed, when
+// there is none (or no handle).
+int descriptor_of(HANDLE handle, int flags) {
+  if (handle == INVALID_HANDLE_VALUE) return -1;
+  const int file = _open_osfhandle(reinterpret_cast<intptr_t>(handle), flags);
+  if (file < 0) CloseHandle(handle);
+  return file;
+}
+
+// Opens the header without changing it, creating it if need be, or only
+// when it exists; -1 when it cannot be opened.
+int open_header_as(const char* path, DWORD disposition) {
+  const HANDLE handle = CreateFileW(wide_from_utf8(path).c_str(), GENERIC_WRITE,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                    nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
+  return descriptor_of(handle, _O_WRONLY | _O_TEXT);
+}
+
+// A standard descriptor with no handle: a program started without one (by a
+// GUI program, a service, a detached launch) finds -2 (_NO_CONSOLE_FILENO)
+// or a null or invalid handle. Standard output may also be (under Wine) a
+// disk handle left by a closed descriptor, whose writes fail; pipes are not
+// probed, as a write of nothing can end a pipe's reading.
+bool standard_missing(int standard) {
+  const intptr_t raw = _get_osfhandle(standard);
+  if (raw == -1 || raw == -2 || raw == 0) return true;
+  const auto handle = reinterpret_cast<HANDLE>(raw);
+  if (standard != 1 || GetFileType(handle) != FILE_TYPE_DISK) return false;
+  DWORD written = 0;
+  return WriteFile(handle, "", 0, &written, nullptr) == 0 &&
+         GetLastError() == ERROR_INVALID_HANDLE;
+}
+
+// How many of `size` bytes of UTF-8 can be shown now: all but the start of
+// a last character that the next write completes.
+std::size_t complete_characters(const char* bytes, std::size_t size) {
+  std::size_t start = size;  // steps back over at most three continuation bytes
+  while (start > 0 && size - start < 3 && (bytes[start - 1] & 0xC0) == 0x80) --start;
+  if (start == 0) return size;
+  const auto lead = static_cast<unsigned char>(bytes[start - 1]);
+  const std::size_t length = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 1;
+  return size - (start - 1) < length ? start - 1 : size;
+}
+
+}  // namespace
+
+// A missing descriptor gets the null device, so that no file opened later
+// takes its number. The C runtime's stdout stays without a stream then
+// (_fileno gives -2), and the console drops what it is given.
+bool prepare_standard_streams() {
+  for (int standard = 0; standard <= 2; ++standard) {
+    if (!standard_missing(standard)) continue;
+    const HANDLE handle = CreateFileW(L"NUL", GENERIC_READ | GENERIC_WRITE,
+                                      FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                      FILE_ATTRIBUTE_NORMAL, nullptr);
+    const int null_device = descriptor_of(handle, _O_TEXT);
+    if (null_device == -1) return false;
+    const bool moved = null_device == standard || _dup2(null_device, standard) == 0;
+    if (null_device != standard) _close(null_device);
+    if (!moved) return false;
+  }
+  return true;
+}
+
+std::string utf8_from_wide(const wchar_t* text) {
+  const int size =
+      WideCharToMultiByte(CP_UTF8, WC_ERR_INVALID_CHARS, text, -1, nullptr, 0, nullptr, nullptr);
+  if (size <= 0) return "\xFF";  // a lone surrogate: no valid name, so no file, stands for it
+  std::string utf8(static_cast<std::size_t>(size), '\0');
+  WideCharToMultiByte(CP_UTF8, WC_ERR_INVALID_CHARS, text, -1, utf8.data(), size, nullptr,
+                      nullptr);
+  utf8.resize(static_cast<std::size_t>(size) - 1);
+  return utf8;
+}
+
+console::console() : nowhere_(_fileno(stdout) < 0) {
+  DWORD mode = 0;
+  if (!nowhere_ && GetConsoleMode(handle_of(1), &mode) != 0) handle_ = handle_of(1);
+}
+
+void console::write(std::string_view text) {
+  if (nowhere_) return;
+  if (handle_ == nullptr) {
+    os::write_standard_output(text);
+    return;
+  }
+  while (!text.empty()) {
+    char bytes[512];
+    std::memcpy(bytes, pending_, pending_size_);
+    const std::size_t take = std::min(text.size(), sizeof bytes - pending_size_);
+    std::memcpy(bytes + pending_size_, text.data(), take);
+    text.remove_prefix(take);
+    const std::size_t size = pending_size_ + take;
+    const std::size_t whole = complete_characters(bytes, size);
+    pending_size_ = size - whole;
+    std::memcpy(pending_, bytes + whole, pending_size_);
+    write_wide(bytes, whole);
+  }
+}
+
+// At most 512 bytes, which never make more than 512 UTF-16 units.
+void console::write_wide(const char* text, std::size_t size) {
+  if (size == 0) return;
+  wchar_t wide[512];
+  const int count = MultiByteToWideChar(CP_UTF8, 0, text, static_cast<int>(size), wide, 512);
+  DWORD written = 0;
+  if (count <= 0 || WriteConsoleW(handle_, wide, static_cast<DWORD>(count), &written, nullptr) == 0 ||
+      written != static_cast<DWORD>(count)) {
+    failed_ = true;
+  }
+}
+
+bool console::flush() {
+  if (nowhere_) return true;
+  if (handle_ == nullptr) return os::flush_standard_output();
+  write_wide(pending_, pending_size_);  // an unfinished character, shown as it can be
+  pending_size_ = 0;
+  return !failed_;
+}
+
+
+// A folder cannot be opened so, unlike on POSIX.
+int open_listing(const char* path) {
+  int file = -1;
+  _wsopen_s(&file, wide_from_utf8(path).c_str(), _O_RDONLY | _O_TEXT | _O_NOINHERIT, _SH_DENYNO,
+            0);
+  return file;
+}
+
+std::ptrdiff_t read_some(int file, char* buffer, std::size_t size) {
+  return _read(file, buffer, chunk(size));
+}
+
+bool close_file(int file) { return _close(file) == 0; }
+
+namespace os {
+
+// In text mode the count says how many of the caller's bytes were taken, not
+// which of them reached the file when a write inside failed: anything short
+// of all of them is a failure, never written again.
+bool write_bytes(int file, std::string_view& text) {
+  const unsigned int size = chunk(text.size());
+  if (_write(file, text.data(), size) != static_cast<int>(size)) return false;
+  text.remove_prefix(size);
+  return true;
+}
+
+int open_for_writing(const char* path) { return open_header_as(path, OPEN_ALWAYS); }
+
+// A reparse point (a link) is opened by its target's rules, so it is written in place.
+found look_at(const char* path) {
+  const DWORD attributes = GetFileAttributesW(wide_from_utf8(path).c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES) {
+    return GetLastError() == ERROR_FILE_NOT_FOUND ? found::nothing : found::other;
+  }
+  return (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) == 0
+             ? found::regular_file
+             : found::other;
+}
+
+// A device name, such as NUL, looks like a file until it is open.
+int open_existing(const char* path, bool& regular) {
+  const int file = open_header_as(path, OPEN_EXISTING);
+  regular = file != -1 && GetFileType(handle_of(file)) == FILE_TYPE_DISK;
+  return file;
+}
+
+// Refuses the open header when it is the listing or the disk file that
+// standard output goes to.
+header_open refuse_taken(int listing, int header) {
+  const HANDLE handle = handle_of(header);
+  if (same_file(handle_of(listing), handle)) return header_open::same_as_listing;
+  const HANDLE output = handle_of(1);
+  std::fflush(stdout);  // what the console was given is in its file, which has a size of its own
+  if (GetFileType(output) == FILE_TYPE_DISK && same_file(output, handle)) {
+    return header_open::same_as_console;
+  }
+  return header_open::opened;
+}
+
+bool empty_file(int file) {
+  const HANDLE handle = handle_of(file);
+  return GetFileType(handle) != FILE_TYPE_DISK || SetEndOfFile(handle) != 0;
+}
+
+// Reads through a second handle of the same file, which has a position of its own.
+std::size_t read_regular(int file, const char*, char* buffer, std::size_t size) {
+  const HANDLE handle = handle_of(file);
+  if (GetFileType(handle) != FILE_TYPE_DISK) return 0;
+  const HANDLE reader = ReOpenFile(handle, GENERIC_READ,
+                                   FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, 0);
+  if (reader == INVALID_HANDLE_VALUE) return 0;
+  DWORD got = 0;
+  if (ReadFile(reader, buffer, chunk(size), &got, nullptr) == 0) got = 0;
+  CloseHandle(reader);
+  return got;
+}
+
+unsigned long process_id() { return GetCurrentProcessId(); }
+
+// Creates `part` for writing, in text mode; -1 with `exists` when it is there.
+int create_new(const std::string& part, int, bool& exists) {
+  const HANDLE handle =
+      CreateFileW(wide_from_utf8(part.c_str()).c_str(), GENERIC_WRITE,
+                  FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL,
+                  nullptr);
+  exists = handle == INVALID_HANDLE_VALUE && GetLastError() == ERROR_FILE_EXISTS;
+  return descriptor_of(handle, _O_WRONLY | _O_TEXT);
+}
+
+// Another process (an indexer, a virus scanner) may hold the header for a
+// moment: the rename is tried again for about two seconds.
+bool move_over(const std::string& part, const char* path) {
+  const std::wstring from = wide_from_utf8(part.c_str());
+  const std::wstring to = wide_from_utf8(path);
+  for (int attempt = 0;; ++attempt) {
+    if (MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING) != 0) return true;
+    const DWORD error = GetLastError();
+    if (attempt == 40 || (error != ERROR_ACCESS_DENIED && error != ERROR_SHARING_VIOLATION &&
+                          error != ERROR_LOCK_VIOLATION)) {
+      return false;
+    }
+    Sleep(50);
+  }
+}
+
+void remove_file(const std::string& path) { DeleteFileW(wide_from_utf8(path.c_str()).c_str()); }
+
+}  // namespace os
