@@ -1,5 +1,6 @@
 // Runs the fuzz target over the listings it is given, each cut into blocks of
 // every size, so that its checks hold in every build and not only in fuzzing.
+// Each line is also made the listing's last, without its line feed.
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -8,6 +9,15 @@
 #include <string>
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size);
+
+namespace {
+
+// `input` is the block size byte and the listing.
+void run(const std::string& input, std::size_t size) {
+  LLVMFuzzerTestOneInput(reinterpret_cast<const std::uint8_t*>(input.data()), size);
+}
+
+}  // namespace
 
 int main(int argc, char* argv[]) {
   for (int i = 1; i < argc; ++i) {
@@ -20,9 +30,13 @@ int main(int argc, char* argv[]) {
     input.append(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
     for (int block = 0; block < 256; ++block) {
       input[0] = static_cast<char>(block);
-      LLVMFuzzerTestOneInput(reinterpret_cast<const std::uint8_t*>(input.data()), input.size());
+      run(input, input.size());
     }
-    std::printf("%s: %zu bytes, every block size\n", argv[i], input.size() - 1);
+    input[0] = 63;  // blocks of 64 bytes, as the line feeds are looked for
+    for (std::size_t at = input.find('\n'); at != std::string::npos; at = input.find('\n', at + 1)) {
+      run(input, at);
+    }
+    std::printf("%s: %zu bytes, every block size, every line last\n", argv[i], input.size() - 1);
   }
   return 0;
 }
