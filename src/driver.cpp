@@ -27,8 +27,6 @@ namespace {
 constexpr std::size_t block_size = std::size_t{1} << 20;
 // The header text of one block: at most 22 bytes for a 14-byte listing line.
 constexpr std::size_t text_reserve = 2 * block_size;
-// How much of an existing header is looked at before it is emptied.
-constexpr std::size_t header_start_size = std::size_t{64} << 10;
 
 // What the options ask for, given before the three arguments.
 struct options {
@@ -298,25 +296,46 @@ int finish(console& out, exit_status status) {
   return status;
 }
 
+// Why an opened header is refused, or nothing.
+const char* refusal(header_open opened) {
+  switch (opened) {
+    case header_open::same_as_listing:
+      return "] is the same file as the input\n";
+    case header_open::same_as_console:
+      return "] is the same file as the console output\n";
+    case header_open::planted_link:
+      return "] is a link that another user made in a shared folder: left untouched\n";
+    case header_open::failed:
+      return "] open failed\n";
+    case header_open::opened:
+      break;
+  }
+  return nullptr;
+}
+
 // Opens the header and checks that it may be written: it is neither the
-// listing nor standard output's file, and does not look like a listing.
+// listing nor standard output's file, and holds no opcode record.
 bool prepare_header(const translation& run, int input, std::span<char> scratch,
                     header_file& header) {
-  const header_open opened = header.open(input);
-  if (opened == header_open::same_as_listing) {
-    say_about_header(run, "] is the same file as the input\n");
+  if (const char* const refused = refusal(header.open(input))) {
+    say_about_header(run, refused);
     return false;
   }
-  if (opened == header_open::same_as_console) {
-    say_about_header(run, "] is the same file as the console output\n");
-    return false;
-  }
-  if (opened == header_open::opened &&
-      holds_opcode_record({scratch.data(), header.read_start(scratch.data(), scratch.size())})) {
+  const header_content content = header.look_inside(scratch.data(), scratch.size());
+  if (content == header_content::opcode_records) {
     say_about_header(run, "] holds opcode records, so it may be a listing: left untouched\n");
     return false;
   }
-  if (opened == header_open::failed || !header.begin()) {
+  if (content == header_content::unreadable) {
+    say_about_header(run, "] cannot be read to tell whether it is a listing: left untouched\n");
+    return false;
+  }
+  const header_begin begun = header.begin();
+  if (begun == header_begin::folder_not_writable) {
+    say_about_header(run, "] cannot be replaced: its folder cannot be written\n");
+    return false;
+  }
+  if (begun == header_begin::failed) {
     say_about_header(run, "] open failed\n");
     return false;
   }
@@ -338,7 +357,7 @@ exit_status translate(const translation& run) {
   }
   progress(run, {"Opening output file [", run.output_path, "]...\n"});
   header_file header(run.output_path, run.chosen.replace);
-  if (!prepare_header(run, input, {memory->block.get(), header_start_size}, header)) {
+  if (!prepare_header(run, input, {memory->block.get(), block_size}, header)) {
     return exit_failed;
   }
   return settle(run, header, convert(run, *memory, input, header));

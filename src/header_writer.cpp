@@ -49,3 +49,41 @@ void write_array_head(header_text& output, std::string_view array_name) {
 }
 
 void write_array_tail(header_text& output) { output.append("\t\t};\n"); }
+
+namespace {
+
+// An element line of `digits` characters, none a line feed, at `line`.
+bool is_element_line(std::string_view line, std::size_t digits, std::string_view line_end) {
+  const std::string_view text = line.substr(4, digits);
+  return line.starts_with("\t\t0x") && text.find('\n') == std::string_view::npos &&
+         line.substr(4 + digits).starts_with(",") &&
+         line.substr(5 + digits).starts_with(line_end);
+}
+
+}  // namespace
+
+bool is_written_header(std::string_view start, std::string_view end, std::uint64_t size) {
+  constexpr std::string_view open = "[] = {";
+  const std::size_t name_end = start.find(open);
+  if (!start.starts_with("const int ") || name_end == std::string_view::npos) return false;
+  const std::string_view after = start.substr(name_end + open.size());
+  const bool crlf = after.starts_with("\r\n");
+  const std::string_view line_end = crlf ? "\r\n" : "\n";
+  const std::string_view tail = crlf ? "\t\t};\r\n" : "\t\t};\n";
+  const std::size_t head_size = name_end + open.size() + line_end.size();
+  const std::size_t low_size = 4 + 8 + 1 + line_end.size();  // "\t\t0x", digits, ','
+  const std::size_t record_size = low_size + 4 + 2 + 1 + line_end.size();
+  if (!after.starts_with(line_end) || !end.ends_with(tail) || size < head_size + tail.size() ||
+      (size - head_size - tail.size()) % record_size != 0) {
+    return false;
+  }
+  const std::uint64_t body_end = size - tail.size();
+  for (std::size_t at = head_size; at + record_size <= start.size() && at < body_end;
+       at += record_size) {
+    if (!is_element_line(start.substr(at), 8, line_end) ||
+        !is_element_line(start.substr(at + low_size), 2, line_end)) {
+      return false;
+    }
+  }
+  return true;
+}

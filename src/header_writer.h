@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <cstring>
 #include <memory>
 #include <string_view>
@@ -59,3 +60,11 @@ inline void write_array_element(header_text& output, std::string_view element_te
 
 // The closing line of the declaration.
 void write_array_tail(header_text& output);
+
+// Whether a file of `size` bytes that begins with `start` and ends with
+// `end` is a header as written here, with line feeds or (from Windows) a
+// carriage return and a line feed at each line end: the head, the element
+// lines of whole records in `start` and as many as the size leaves room
+// for, and the tail. So a header of any size is known without reading it
+// through.
+bool is_written_header(std::string_view start, std::string_view end, std::uint64_t size);

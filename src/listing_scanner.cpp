@@ -155,14 +155,26 @@ line_kind scan_opcode_record(std::string_view line, opcode_record& record) {
   return scan.finish(record);
 }
 
-bool holds_opcode_record(std::string_view text) {
-  for (std::size_t start = 0; start + 1 < text.size();) {
-    if (text[start] == '.' && is_digit(text[start + 1])) return true;
-    const std::size_t line_feed = text.find('\n', start);
+bool record_search::scan(std::string_view block) {
+  while (!found_) {
+    const std::size_t line_feed = block.find('\n');
+    line_.feed(block.substr(0, line_feed));
     if (line_feed == std::string_view::npos) break;
-    start = line_feed + 1;
+    end_line();
+    block.remove_prefix(line_feed + 1);
   }
-  return false;
+  return found_;
+}
+
+bool record_search::finish() {
+  end_line();
+  return found_;
+}
+
+void record_search::end_line() {
+  opcode_record record{};
+  const line_kind kind = line_.finish(record);
+  found_ = found_ || kind == line_kind::opcode_record || kind == line_kind::non_hex_record;
 }
 
 namespace {

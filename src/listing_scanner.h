@@ -45,9 +45,22 @@ class line_scan {
 // Scans one whole line, given without its line feed.
 line_kind scan_opcode_record(std::string_view line, opcode_record& record);
 
-// Whether a line that starts in `text` begins like an opcode record: no
-// header has one, so such a file is taken for a listing.
-bool holds_opcode_record(std::string_view text);
+// Looks for an opcode record, field included, in a file handed over in
+// blocks of any size: no header holds one, so such a file is taken for a
+// listing.
+class record_search {
+ public:
+  // Scans the next block; true once a record has been found.
+  bool scan(std::string_view block);
+  // At the end of the file: true when a record was found, in its last line too.
+  bool finish();
+
+ private:
+  void end_line();
+
+  line_scan line_;
+  bool found_ = false;
+};
 
 // A listing line that needs a message: an incomplete record (skipped), or an
 // opcode record whose field is not all hex digits (written all the same).

@@ -20,13 +20,25 @@ bool prepare_standard_streams();
 // is a directory. `path` is UTF-8 on Windows, bytes elsewhere.
 int open_listing(const char* path);
 
-enum class header_open { opened, same_as_listing, same_as_console, failed };
+enum class header_open {
+  opened,
+  same_as_listing,  // the header is the listing under another name
+  same_as_console,  // the header is the file that standard output goes to
+  planted_link,     // a link that another user made in a shared folder
+  failed,
+};
+
+// What an existing header holds.
+enum class header_content { no_records, opcode_records, unreadable };
+
+// Why the header could not be begun.
+enum class header_begin { begun, failed, folder_not_writable };
 
 // The header on its way to the disk. Written in place, or with `replace` into
-// a new file beside it that takes the header's place only on `commit`, so
-// that a failed run leaves the header as it was. Only a regular file (or a
-// path that does not exist yet) is replaced: a device, a FIFO or a link is
-// written in place.
+// a new file beside the file that its path leads to (through any links) that
+// takes that file's place only on `commit`, so that a failed run leaves it as
+// it was. Only a regular file (or a path that does not exist yet) is
+// replaced: a device or a FIFO is written in place.
 class header_file {
  public:
   header_file(const char* path, bool replace) : path_(path), replace_(replace) {}
@@ -36,12 +48,14 @@ class header_file {
   // Opens the header as it is, without changing it, unless it is the open
   // `listing` or the file that standard output goes to (a terminal or the
   // null device may be both). A header that cannot be written fails here.
+  // A header that this opening created is removed again when it is refused.
   header_open open(int listing);
-  // Reads the start of an existing regular header into `buffer`: the number
-  // of bytes read, 0 when there is nothing to read.
-  std::size_t read_start(char* buffer, std::size_t size) const;
-  // Empties the header, or creates the new file; false when it cannot.
-  bool begin();
+  // Looks through an existing regular header for opcode records, reading it
+  // in blocks of `buffer`'s size. A header as written here is known from its
+  // start, end and size alone.
+  header_content look_inside(char* buffer, std::size_t size) const;
+  // Empties the header, or creates the new file.
+  header_begin begin();
   // Where the header's text goes, once begun.
   int descriptor() const { return file_; }
   // Closes what was written; false when a write failed late.
@@ -52,11 +66,12 @@ class header_file {
   void discard();
 
  private:
-  const char* path_;
+  std::string path_;  // the header's path, or with `replace` the file it leads to
   bool replace_;
-  int existing_ = -1;  // the header as it was, if it was there
-  int file_ = -1;      // the file written to
-  std::string part_;   // the new file's path, once made
+  bool created_ = false;  // this run made the file at `path_`
+  int existing_ = -1;     // the header as it was, if it was there
+  int file_ = -1;         // the file written to
+  std::string part_;      // the new file's path, once made
 };
 
 // Reads up to `size` bytes; 0 at the end of the file, -1 on an error.

@@ -2,13 +2,16 @@
 // device and inode, and a standard output that takes bytes as they are.
 #include <cerrno>
 #include <csignal>
+#include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <cstddef>
 #include <string>
 #include <string_view>
 
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 #include "platform.h"
@@ -68,13 +71,40 @@ bool write_bytes(int file, std::string_view& text) {
   return true;
 }
 
-found look_at(const char* path) {
+const char* const separators = "/";
+
+// The system follows a link that another user made in a folder that anyone
+// may write to (and only its owner or theirs may delete from, as /tmp)
+// only where it protects such links: here they are never followed.
+found look_at(const char* path, std::string& target) {
   struct stat status {};
+  target = path;
   if (lstat(path, &status) != 0) return errno == ENOENT ? found::nothing : found::other;
+  if (S_ISLNK(status.st_mode)) {
+    const std::string_view name = path;
+    const std::size_t slash = name.rfind('/');
+    const std::string folder = slash == std::string_view::npos ? "." : std::string(name.substr(0, slash + 1));
+    struct stat shared {};
+    if (stat(folder.c_str(), &shared) != 0) return found::planted_link;  // cannot tell
+    if ((shared.st_mode & (S_ISVTX | S_IWOTH)) == (S_ISVTX | S_IWOTH) &&
+        status.st_uid != geteuid() && status.st_uid != shared.st_uid) {
+      return found::planted_link;
+    }
+    char* const resolved = realpath(path, nullptr);
+    if (resolved == nullptr) return found::other;  // leads nowhere: written in place
+    target = resolved;
+    std::free(resolved);
+    if (stat(target.c_str(), &status) != 0) return found::other;
+  }
   return S_ISREG(status.st_mode) ? found::regular_file : found::other;
 }
 
-int open_for_writing(const char* path) { return open(path, O_WRONLY | O_CREAT | O_CLOEXEC, 0666); }
+int open_for_writing(const char* path, bool& created) {
+  const int file = open(path, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+  created = file != -1;
+  if (file != -1 || errno != EEXIST) return file;
+  return open(path, O_WRONLY | O_CLOEXEC);
+}
 
 int open_existing(const char* path, bool& regular) {
   const int file = open(path, O_WRONLY | O_NOFOLLOW | O_CLOEXEC);
@@ -103,30 +133,87 @@ bool empty_file(int file) {
   return fstat(file, &status) == 0 && (!S_ISREG(status.st_mode) || ftruncate(file, 0) == 0);
 }
 
-// The header is open for writing only: its start is read through a second
+// The header is open for writing only: it is read through a second
 // descriptor that must lead to the same regular file.
-std::size_t read_regular(int file, const char* path, char* buffer, std::size_t size) {
+int open_reader(int file, const char* path, bool& regular) {
   struct stat written {};
   struct stat read_from {};
-  if (fstat(file, &written) != 0 || !S_ISREG(written.st_mode)) return 0;
+  regular = fstat(file, &written) != 0 || S_ISREG(written.st_mode);  // what cannot tell is read
+  if (!regular) return -1;
   const int reader = open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-  if (reader == -1) return 0;
-  std::ptrdiff_t got = 0;
-  if (fstat(reader, &read_from) == 0 && same_file(written, read_from)) {
-    got = read(reader, buffer, chunk(size));
+  if (reader == -1 || (fstat(reader, &read_from) == 0 && same_file(written, read_from))) {
+    return reader;
   }
   close(reader);
-  return got > 0 ? static_cast<std::size_t>(got) : 0;
+  return -1;
+}
+
+bool size_of(int reader, std::uint64_t& size) {
+  struct stat status {};
+  if (fstat(reader, &status) != 0) return false;
+  size = static_cast<std::uint64_t>(status.st_size);
+  return true;
+}
+
+std::ptrdiff_t read_at(int reader, std::uint64_t offset, char* buffer, std::size_t size) {
+  return pread(reader, buffer, chunk(size), static_cast<off_t>(offset));
 }
 
 unsigned long process_id() { return static_cast<unsigned long>(getpid()); }
 
-int create_new(const std::string& part, int existing, bool& exists) {
+// Copies the extended attributes, POSIX ACLs among them; those that only a
+// privileged process may set are left out when it may not, as are all of
+// them on a file system that has none.
+bool copy_attributes(int from, int to) {
+  const ssize_t size = flistxattr(from, nullptr, 0);
+  if (size <= 0) return size == 0 || errno == ENOTSUP;
+  std::string names(static_cast<std::size_t>(size), '\0');
+  const ssize_t names_size = flistxattr(from, names.data(), names.size());
+  if (names_size < 0) return false;
+  names.resize(static_cast<std::size_t>(names_size));
+  std::string value;
+  for (std::size_t at = 0; at < names.size(); at = names.find('\0', at) + 1) {
+    const char* const name = names.c_str() + at;
+    const ssize_t value_size = fgetxattr(from, name, nullptr, 0);
+    if (value_size < 0) return false;
+    value.resize(static_cast<std::size_t>(value_size));
+    if (fgetxattr(from, name, value.data(), value.size()) != value_size) return false;
+    const bool privileged = names.compare(at, 9, "security.") == 0 || names.compare(at, 8, "trusted.") == 0;
+    if (fsetxattr(to, name, value.data(), value.size(), 0) != 0 && !(privileged && errno == EPERM)) {
+      return false;
+    }
+  }
+  return true;
+}
+
+// The old header's owner and group where the process may set them (root
+// can; an owner may give a file to a group of its own), and its mode, but
+// no setuid or setgid bit when the owner or the group differs.
+bool copy_owner_and_mode(const struct stat& old, int file) {
+  struct stat made {};
+  if (fstat(file, &made) != 0) return false;
+  if (made.st_uid != old.st_uid || made.st_gid != old.st_gid) {
+    const bool given = fchown(file, old.st_uid, old.st_gid) == 0 ||
+                       fchown(file, static_cast<uid_t>(-1), old.st_gid) == 0;
+    if (given && fstat(file, &made) != 0) return false;
+  }
+  mode_t mode = old.st_mode & 07777;
+  if (made.st_uid != old.st_uid || made.st_gid != old.st_gid) {
+    mode &= static_cast<mode_t>(~(S_ISUID | S_ISGID));
+  }
+  return fchmod(file, mode) == 0;
+}
+
+int create_new(const std::string& part, int existing, bool& exists, bool& denied) {
   struct stat old {};
   if (existing != -1 && fstat(existing, &old) != 0) return -1;
   const int file = open(part.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
   exists = file == -1 && errno == EEXIST;
-  if (file == -1 || existing == -1 || fchmod(file, old.st_mode & 07777) == 0) return file;
+  denied = file == -1 && (errno == EACCES || errno == EPERM || errno == EROFS);
+  if (file == -1 || existing == -1 ||
+      (copy_owner_and_mode(old, file) && copy_attributes(existing, file))) {
+    return file;
+  }
   close(file);
   unlink(part.c_str());
   return -1;

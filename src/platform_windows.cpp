@@ -17,6 +17,7 @@
 #include <share.h>
 #include <windows.h>
 
+#include "file_identity.h"
 #include "platform.h"
 #include "platform_system.h"
 
@@ -37,42 +38,49 @@ std::wstring wide_from_utf8(const char* text) {
 
 HANDLE handle_of(int file) { return reinterpret_cast<HANDLE>(_get_osfhandle(file)); }
 
-// Volume and file id: what tells one file from another on Windows, whatever
-// names, drives or links lead to it. A volume or an id of 0 is unknown.
-struct file_identity {
-  std::uint64_t volume = 0;
-  FILE_ID_128 id{};
-};
-
-// The identities of two handles, in one form: the 128-bit ids, or for both
-// the older 64-bit index where either file system has no 128-bit ids. False
-// when neither form can be had.
-bool identify(HANDLE first, HANDLE second, file_identity& a, file_identity& b) {
+// The ids of two files in one form, into their facts: the 128-bit ids, or
+// for both the older 64-bit index where either has no 128-bit id (or one of
+// 0). Ids stay unknown when neither form can be had.
+void identify(HANDLE first, HANDLE second, file_facts& a, file_facts& b) {
   FILE_ID_INFO x{};
   FILE_ID_INFO y{};
+  const FILE_ID_128 zero{};
   if (GetFileInformationByHandleEx(first, FileIdInfo, &x, sizeof x) != 0 &&
-      GetFileInformationByHandleEx(second, FileIdInfo, &y, sizeof y) != 0) {
-    a = {x.VolumeSerialNumber, x.FileId};
-    b = {y.VolumeSerialNumber, y.FileId};
-    return true;
+      GetFileInformationByHandleEx(second, FileIdInfo, &y, sizeof y) != 0 &&
+      std::memcmp(&x.FileId, &zero, sizeof zero) != 0 &&
+      std::memcmp(&y.FileId, &zero, sizeof zero) != 0) {
+    a.volume = x.VolumeSerialNumber;
+    b.volume = y.VolumeSerialNumber;
+    std::memcpy(a.id.data(), x.FileId.Identifier, a.id.size());
+    std::memcpy(b.id.data(), y.FileId.Identifier, b.id.size());
+    return;
   }
   BY_HANDLE_FILE_INFORMATION info[2]{};
   if (GetFileInformationByHandle(first, &info[0]) == 0 ||
       GetFileInformationByHandle(second, &info[1]) == 0) {
-    return false;
+    return;
   }
-  file_identity* const out[2] = {&a, &b};
+  file_facts* const out[2] = {&a, &b};
   for (int i = 0; i < 2; ++i) {
     const std::uint64_t index = std::uint64_t{info[i].nFileIndexHigh} << 32 | info[i].nFileIndexLow;
-    *out[i] = {info[i].dwVolumeSerialNumber, FILE_ID_128{}};
-    std::memcpy(out[i]->id.Identifier, &index, sizeof index);
+    out[i]->volume = info[i].dwVolumeSerialNumber;
+    std::memcpy(out[i]->id.data(), &index, sizeof index);
   }
-  return true;
 }
 
-bool unknown(const FILE_ID_128& id) {
-  const FILE_ID_128 zero{};
-  return std::memcmp(&id, &zero, sizeof id) == 0;
+// Whether the file is a disk file, on a share, and its links and size.
+file_facts describe(HANDLE file) {
+  file_facts facts;
+  facts.disk = GetFileType(file) == FILE_TYPE_DISK;
+  FILE_REMOTE_PROTOCOL_INFO protocol{};
+  facts.remote = GetFileInformationByHandleEx(file, FileRemoteProtocolInfo, &protocol,
+                                              sizeof protocol) != 0;  // local files fail
+  FILE_STANDARD_INFO standard{};
+  if (GetFileInformationByHandleEx(file, FileStandardInfo, &standard, sizeof standard) != 0) {
+    facts.links = standard.NumberOfLinks;
+    facts.size = static_cast<std::uint64_t>(standard.EndOfFile.QuadPart);
+  }
+  return facts;
 }
 
 // The file's path with every link, short name and drive alias resolved.
@@ -91,55 +99,53 @@ bool final_path(HANDLE file, std::wstring& path) {
   return false;
 }
 
-// Links and size; no links when they cannot be had.
-FILE_STANDARD_INFO standard_info(HANDLE file) {
-  FILE_STANDARD_INFO info{};
-  if (GetFileInformationByHandleEx(file, FileStandardInfo, &info, sizeof info) == 0) return {};
-  return info;
+path_match compare_paths(HANDLE first, HANDLE second) {
+  std::wstring one;
+  std::wstring other;
+  if (!final_path(first, one) || !final_path(second, other)) return path_match::unknown;
+  return CompareStringOrdinal(one.c_str(), -1, other.c_str(), -1, TRUE) == CSTR_EQUAL
+             ? path_match::equal
+             : path_match::different;
 }
 
 // Byte-range locks belong to a file, not to a handle: a lock taken through
-// one handle, far past the end of any file, stops the same lock through the
-// other only when both lead to one file. Unless the second lock is granted,
-// they are taken for one (Wine has no locks on a redirected standard output).
-bool locked_together(HANDLE first, HANDLE second) {
+// one, far past the end of any file, stops the same lock through the other
+// only when both lead to one file. Each is tried through a synchronous
+// handle of its own, with the access its file was opened with, so that no
+// lock waits and none of the run's handles holds one.
+lock_answer try_lock(HANDLE first, DWORD first_access, HANDLE second, DWORD second_access) {
+  constexpr DWORD share = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
   constexpr DWORD flags = LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY;
+  const HANDLE one = ReOpenFile(first, first_access, share, 0);
+  const HANDLE other = ReOpenFile(second, second_access, share, 0);
   OVERLAPPED at{};
   at.OffsetHigh = 0x40000000;  // byte 2^62
-  if (LockFileEx(first, flags, 0, 1, 0, &at) == 0) return true;
-  const bool granted = LockFileEx(second, flags, 0, 1, 0, &at) != 0;
-  if (granted) UnlockFileEx(second, 0, 1, 0, &at);
-  UnlockFileEx(first, 0, 1, 0, &at);
-  return !granted;
+  lock_answer answer = lock_answer::failed;
+  if (one != INVALID_HANDLE_VALUE && other != INVALID_HANDLE_VALUE &&
+      LockFileEx(one, flags, 0, 1, 0, &at) != 0) {
+    answer = LockFileEx(other, flags, 0, 1, 0, &at) != 0 ? lock_answer::granted
+                                                          : lock_answer::refused;
+    if (answer == lock_answer::granted) UnlockFileEx(other, 0, 1, 0, &at);
+    UnlockFileEx(one, 0, 1, 0, &at);
+  }
+  if (one != INVALID_HANDLE_VALUE) CloseHandle(one);
+  if (other != INVALID_HANDLE_VALUE) CloseHandle(other);
+  return answer;
 }
 
-// Different ids are different files; equal ids on known volumes decide.
-// Where the ids cannot tell (a volume or an id of 0, seen under Wine on
-// tmpfs and for a redirected standard output, or no ids at all), the final
-// paths do: a file of one name under two paths is two files. Where a path
-// cannot be had (Wine gives none for a redirected standard output), two
-// sizes tell two files, else a lock decides. What nothing can tell is taken
-// for one file: a refused run is the safe side.
-bool same_file(HANDLE first, HANDLE second) {
-  file_identity a;
-  file_identity b;
-  if (identify(first, second, a, b) && !unknown(a.id) && !unknown(b.id)) {
-    if (std::memcmp(&a.id, &b.id, sizeof a.id) != 0) return false;
-    if (a.volume != 0 && b.volume != 0) return a.volume == b.volume;
+// Gathers what the system says of both files (Wine gives no path and no
+// lock for a redirected standard output) and lets judge_identity decide,
+// trying the lock only where nothing else tells.
+bool same_file(HANDLE first, DWORD first_access, HANDLE second) {
+  file_facts a = describe(first);
+  file_facts b = describe(second);
+  if (a.disk && b.disk) identify(first, second, a, b);
+  const path_match paths = a.disk && b.disk ? compare_paths(first, second) : path_match::unknown;
+  identity verdict = judge_identity(a, b, paths, lock_answer::not_tried);
+  if (verdict == identity::try_lock) {
+    verdict = judge_identity(a, b, paths, try_lock(first, first_access, second, GENERIC_WRITE));
   }
-  std::wstring one;
-  std::wstring other;
-  const FILE_STANDARD_INFO first_info = standard_info(first);
-  const FILE_STANDARD_INFO second_info = standard_info(second);
-  if (!final_path(first, one) || !final_path(second, other)) {
-    if (first_info.NumberOfLinks != 0 && second_info.NumberOfLinks != 0 &&
-        first_info.EndOfFile.QuadPart != second_info.EndOfFile.QuadPart) {
-      return false;
-    }
-    return locked_together(first, second);
-  }
-  if (CompareStringOrdinal(one.c_str(), -1, other.c_str(), -1, TRUE) == CSTR_EQUAL) return true;
-  return first_info.NumberOfLinks != 1 || second_info.NumberOfLinks != 1;
+  return verdict == identity::one;
 }
 
 // A C runtime descriptor that owns `handle`; -1, the handle closed, when
@@ -151,12 +157,22 @@ int descriptor_of(HANDLE handle, int flags) {
   return file;
 }
 
-// Opens the header without changing it, creating it if need be, or only
-// when it exists; -1 when it cannot be opened.
-int open_header_as(const char* path, DWORD disposition) {
-  const HANDLE handle = CreateFileW(wide_from_utf8(path).c_str(), GENERIC_WRITE,
-                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                    nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
+// Opens the header without changing it, creating it if need be (then
+// `created` is set), or only when it exists; -1 when it cannot be opened.
+// Another process (an indexer, a virus scanner, a reader) may hold it
+// without sharing writes for a moment: it is tried for about two seconds.
+int open_header_as(const char* path, DWORD disposition, bool& created) {
+  const std::wstring name = wide_from_utf8(path);
+  HANDLE handle = INVALID_HANDLE_VALUE;
+  for (int attempt = 0; attempt <= 40; ++attempt) {
+    if (attempt > 0) Sleep(50);
+    handle = CreateFileW(name.c_str(), GENERIC_WRITE,
+                         FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                         disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (handle != INVALID_HANDLE_VALUE || GetLastError() != ERROR_SHARING_VIOLATION) break;
+  }
+  created = handle != INVALID_HANDLE_VALUE && disposition == OPEN_ALWAYS &&
+            GetLastError() != ERROR_ALREADY_EXISTS;
   return descriptor_of(handle, _O_WRONLY | _O_TEXT);
 }
 
@@ -289,22 +305,43 @@ bool write_bytes(int file, std::string_view& text) {
   return true;
 }
 
-int open_for_writing(const char* path) { return open_header_as(path, OPEN_ALWAYS); }
+const char* const separators = "\\/";
 
-// A reparse point (a link) is opened by its target's rules, so it is written in place.
-found look_at(const char* path) {
-  const DWORD attributes = GetFileAttributesW(wide_from_utf8(path).c_str());
+int open_for_writing(const char* path, bool& created) {
+  return open_header_as(path, OPEN_ALWAYS, created);
+}
+
+// A reparse point is followed to the file it leads to: a link's target, or
+// the file itself for a reparse point that is no link (a cloud placeholder,
+// a deduplicated file).
+found look_at(const char* path, std::string& target) {
+  target = path;
+  const std::wstring name = wide_from_utf8(path);
+  const DWORD attributes = GetFileAttributesW(name.c_str());
   if (attributes == INVALID_FILE_ATTRIBUTES) {
     return GetLastError() == ERROR_FILE_NOT_FOUND ? found::nothing : found::other;
   }
-  return (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) == 0
-             ? found::regular_file
-             : found::other;
+  if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return found::other;
+  if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0) return found::regular_file;
+  const HANDLE file = CreateFileW(name.c_str(), FILE_READ_ATTRIBUTES,
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                  OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return found::other;  // leads nowhere: written in place
+  std::wstring resolved;
+  BY_HANDLE_FILE_INFORMATION info{};
+  const bool regular = GetFileType(file) == FILE_TYPE_DISK && final_path(file, resolved) &&
+                       GetFileInformationByHandle(file, &info) != 0 &&
+                       (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+  CloseHandle(file);
+  if (!regular) return found::other;
+  target = utf8_from_wide(resolved.c_str());
+  return found::regular_file;
 }
 
 // A device name, such as NUL, looks like a file until it is open.
 int open_existing(const char* path, bool& regular) {
-  const int file = open_header_as(path, OPEN_EXISTING);
+  bool created = false;
+  const int file = open_header_as(path, OPEN_EXISTING, created);
   regular = file != -1 && GetFileType(handle_of(file)) == FILE_TYPE_DISK;
   return file;
 }
@@ -313,10 +350,10 @@ int open_existing(const char* path, bool& regular) {
 // standard output goes to.
 header_open refuse_taken(int listing, int header) {
   const HANDLE handle = handle_of(header);
-  if (same_file(handle_of(listing), handle)) return header_open::same_as_listing;
+  if (same_file(handle_of(listing), GENERIC_READ, handle)) return header_open::same_as_listing;
   const HANDLE output = handle_of(1);
   std::fflush(stdout);  // what the console was given is in its file, which has a size of its own
-  if (GetFileType(output) == FILE_TYPE_DISK && same_file(output, handle)) {
+  if (GetFileType(output) == FILE_TYPE_DISK && same_file(output, GENERIC_WRITE, handle)) {
     return header_open::same_as_console;
   }
   return header_open::opened;
@@ -327,33 +364,59 @@ bool empty_file(int file) {
   return GetFileType(handle) != FILE_TYPE_DISK || SetEndOfFile(handle) != 0;
 }
 
-// Reads through a second handle of the same file, which has a position of its own.
-std::size_t read_regular(int file, const char*, char* buffer, std::size_t size) {
+// Reads through a second handle of the same file, in binary. A file that
+// another run is replacing (its deletion pending) has nothing to protect.
+int open_reader(int file, const char*, bool& regular) {
   const HANDLE handle = handle_of(file);
-  if (GetFileType(handle) != FILE_TYPE_DISK) return 0;
-  const HANDLE reader = ReOpenFile(handle, GENERIC_READ,
-                                   FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, 0);
-  if (reader == INVALID_HANDLE_VALUE) return 0;
+  regular = GetFileType(handle) == FILE_TYPE_DISK;
+  if (!regular) return -1;
+  const HANDLE reader =
+      ReOpenFile(handle, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, 0);
+  FILE_STANDARD_INFO standard{};
+  if (reader == INVALID_HANDLE_VALUE &&
+      GetFileInformationByHandleEx(handle, FileStandardInfo, &standard, sizeof standard) != 0 &&
+      standard.DeletePending) {
+    regular = false;
+  }
+  return descriptor_of(reader, _O_RDONLY);
+}
+
+bool size_of(int reader, std::uint64_t& size) {
+  LARGE_INTEGER bytes{};
+  if (GetFileSizeEx(handle_of(reader), &bytes) == 0) return false;
+  size = static_cast<std::uint64_t>(bytes.QuadPart);
+  return true;
+}
+
+// An offset given to a synchronous handle: the read starts there, and one
+// at the end fails with ERROR_HANDLE_EOF.
+std::ptrdiff_t read_at(int reader, std::uint64_t offset, char* buffer, std::size_t size) {
+  OVERLAPPED at{};
+  at.Offset = static_cast<DWORD>(offset);
+  at.OffsetHigh = static_cast<DWORD>(offset >> 32);
   DWORD got = 0;
-  if (ReadFile(reader, buffer, chunk(size), &got, nullptr) == 0) got = 0;
-  CloseHandle(reader);
-  return got;
+  if (ReadFile(handle_of(reader), buffer, chunk(size), &got, &at) == 0) {
+    return GetLastError() == ERROR_HANDLE_EOF ? 0 : -1;
+  }
+  return static_cast<std::ptrdiff_t>(got);
 }
 
 unsigned long process_id() { return GetCurrentProcessId(); }
 
 // Creates `part` for writing, in text mode; -1 with `exists` when it is there.
-int create_new(const std::string& part, int, bool& exists) {
+int create_new(const std::string& part, int, bool& exists, bool& denied) {
   const HANDLE handle =
       CreateFileW(wide_from_utf8(part.c_str()).c_str(), GENERIC_WRITE,
                   FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL,
                   nullptr);
   exists = handle == INVALID_HANDLE_VALUE && GetLastError() == ERROR_FILE_EXISTS;
+  denied = handle == INVALID_HANDLE_VALUE && GetLastError() == ERROR_ACCESS_DENIED;
   return descriptor_of(handle, _O_WRONLY | _O_TEXT);
 }
 
 // Another process (an indexer, a virus scanner) may hold the header for a
-// moment: the rename is tried again for about two seconds.
+// moment: the rename is tried again for about two seconds. The new file has
+// the folder's default security and the usual attributes.
 bool move_over(const std::string& part, const char* path) {
   const std::wstring from = wide_from_utf8(part.c_str());
   const std::wstring to = wide_from_utf8(path);
