@@ -172,7 +172,7 @@ int open_header_as(const char* path, DWORD disposition, bool& created) {
     if (handle != INVALID_HANDLE_VALUE || GetLastError() != ERROR_SHARING_VIOLATION) break;
   }
   created = handle != INVALID_HANDLE_VALUE && disposition == OPEN_ALWAYS &&
-            GetLastError() != ERROR_ALREADY_EXISTS;
+            GetLastError() != ERROR_ALREADY_EXISTS && GetFileType(handle) == FILE_TYPE_DISK;
   return descriptor_of(handle, _O_WRONLY | _O_TEXT);
 }
 
