@@ -134,17 +134,20 @@ bool empty_file(int file) {
 }
 
 // The header is open for writing only: it is read through a second
-// descriptor that must lead to the same regular file.
+// descriptor that must lead to the same regular file. A file that another
+// run replaced in the meantime (no name leads to it any more) has nothing
+// to protect.
 int open_reader(int file, const char* path, bool& regular) {
   struct stat written {};
   struct stat read_from {};
   regular = fstat(file, &written) != 0 || S_ISREG(written.st_mode);  // what cannot tell is read
   if (!regular) return -1;
   const int reader = open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-  if (reader == -1 || (fstat(reader, &read_from) == 0 && same_file(written, read_from))) {
+  if (reader != -1 && fstat(reader, &read_from) == 0 && same_file(written, read_from)) {
     return reader;
   }
-  close(reader);
+  if (reader != -1) close(reader);
+  regular = fstat(file, &written) != 0 || written.st_nlink != 0;
   return -1;
 }
 
