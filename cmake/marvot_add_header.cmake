@@ -106,9 +106,19 @@ function(marvot_add_header header)
   string(REGEX REPLACE "\\..*" "" array "${array}")  # marvot cuts it there too
   file(STRINGS "${CMAKE_CURRENT_FUNCTION_LIST_DIR}/c_keywords.inc" keywords REGEX "^\"")
   string(REGEX REPLACE "[\",]" "" keywords "${keywords}")  # the list marvot checks too
-  if(NOT array MATCHES "^[A-Za-z_][A-Za-z0-9_]*$" OR array IN_LIST keywords)
-    message(FATAL_ERROR "marvot_add_header: the array name \"${array}\" for ${header} is not "
-                        "a C identifier; give one with ARRAY")
+  set(fault "")
+  if(NOT array MATCHES "^[A-Za-z_][A-Za-z0-9_]*$")
+    set(fault "is not a C identifier")
+  elseif(array IN_LIST keywords)
+    set(fault "is a C keyword")
+  elseif(array MATCHES "^__")
+    set(fault "is reserved for the compiler: it begins with two underscores")
+  elseif(array MATCHES "^_[A-Z]")
+    set(fault "is reserved for the compiler: it begins with an underscore and a capital letter")
+  endif()
+  if(fault)
+    message(FATAL_ERROR "marvot_add_header: the array name \"${array}\" for ${header} "
+                        "${fault}; give another with ARRAY")
   endif()
   _marvot_program(program)
   set(command "${program}")

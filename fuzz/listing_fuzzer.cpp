@@ -26,12 +26,13 @@ void require(bool holds, const char* what) {
 }
 
 // The line rules read as plainly as possible, index by index.
-line_kind plain_scan(std::string_view line, std::string_view& field) {
+line_kind plain_scan(std::string_view line, std::string_view& field, bool& label_tab) {
   if (line.size() < 2 || line[0] != '.' || line[1] < '0' || line[1] > '9') {
     return line_kind::other;
   }
   std::size_t p = 1;
   while (p < line.size() && line[p] != ' ') ++p;
+  label_tab = line.substr(1, p - 1).find('\t') != std::string_view::npos;
   if (p == line.size()) return line_kind::incomplete_record;
   while (p < line.size() && line[p] == ' ') ++p;
   if (line.size() - p < 10) return line_kind::incomplete_record;
@@ -41,7 +42,8 @@ line_kind plain_scan(std::string_view line, std::string_view& field) {
 }
 
 // The header and the faulty lines that the plain reading expects, each
-// line's number followed by 'i' (incomplete) or 'x' (not hexadecimal).
+// line's number followed by 'i' (incomplete) or 'x' (not hexadecimal), then
+// for the latter its field and 't' when its label holds a tab.
 struct expectation {
   std::string text;
   std::string faulty_lines;
@@ -57,7 +59,8 @@ expectation expect(std::string_view listing) {
     const std::string_view line = listing.substr(0, line_feed);
     listing.remove_prefix(line_feed == std::string_view::npos ? listing.size() : line_feed + 1);
     std::string_view field;
-    const line_kind kind = plain_scan(line, field);
+    bool label_tab = false;
+    const line_kind kind = plain_scan(line, field, label_tab);
     opcode_record record{};
     require(scan_opcode_record(line, record) == kind, "whole-line scan disagrees");
     if (kind == line_kind::opcode_record || kind == line_kind::non_hex_record) {
@@ -65,8 +68,11 @@ expectation expect(std::string_view listing) {
       expected.text += "\t\t0x" + std::string(field.substr(2)) + ",\n";
       expected.text += "\t\t0x" + std::string(field.substr(0, 2)) + ",\n";
     }
-    if (kind == line_kind::incomplete_record || kind == line_kind::non_hex_record) {
-      expected.faulty_lines += std::to_string(number) + (kind == line_kind::non_hex_record ? "x " : "i ");
+    if (kind == line_kind::incomplete_record) expected.faulty_lines += std::to_string(number) + "i ";
+    if (kind == line_kind::non_hex_record) {
+      expected.faulty_lines += std::to_string(number) + 'x';
+      expected.faulty_lines.append(field);
+      expected.faulty_lines += label_tab ? "t " : " ";
     }
     ++number;
   }
@@ -78,8 +84,14 @@ expectation expect(std::string_view listing) {
 class faulty_lines final : public line_reporter {
  public:
   void report(const listing_event& event) override {
-    lines += std::to_string(event.line_number) +
-             (event.kind == line_kind::non_hex_record ? "x " : "i ");
+    lines += std::to_string(event.line_number);
+    if (event.kind == line_kind::incomplete_record) {
+      lines += "i ";
+      return;
+    }
+    lines += 'x';
+    lines.append(event.field);
+    lines += event.label_tab ? "t " : " ";
   }
   std::string lines;
 };

@@ -39,7 +39,8 @@ enum class request { convert, version, help, usage };
 struct command_line {
   request what = request::convert;
   options chosen;
-  int first_argument = 1;         // where input_file stands in argv
+  std::array<const char*, 3> arguments{};  // input_file, output_file, array_name
+  int argument_count = 0;
   const char* unknown = nullptr;  // an option not understood
 };
 
@@ -99,7 +100,7 @@ void print_usage(console& out) {
 }
 
 void print_options(console& out) {
-  out.write("\n\toptions, before input_file:\n"
+  out.write("\n\toptions, anywhere before --:\n"
             "\t-q, --quiet = print only what says why a run failed\n"
             "\t--replace = write a new file that replaces output_file only on success\n"
             "\t--version = print the version and exit\n"
@@ -133,18 +134,22 @@ bool take_option(std::string_view option, command_line& line) {
   return true;
 }
 
-// Options come first, as GNU tools take them: "--" ends them, "-" alone is
-// an argument, and --version or --help ends the command line.
+// Options stand anywhere, as GNU tools take them, until "--" ends them; "-"
+// alone is an argument, and --version or --help ends the command line.
 command_line parse_command_line(int argc, const char* const argv[]) {
   command_line line;
-  int at = 1;
-  for (; at < argc; ++at) {
+  bool options_end = false;
+  for (int at = 1; at < argc; ++at) {
     const std::string_view word = argv[at];
-    if (word == "--") {
-      ++at;
-      break;
+    if (!options_end && word == "--") {
+      options_end = true;
+      continue;
     }
-    if (word.size() < 2 || word[0] != '-') break;
+    if (options_end || word.size() < 2 || word[0] != '-') {
+      if (line.argument_count < 3) line.arguments[line.argument_count] = argv[at];
+      ++line.argument_count;
+      continue;
+    }
     if (!take_option(word, line)) {
       line.what = request::usage;
       line.unknown = argv[at];
@@ -152,8 +157,7 @@ command_line parse_command_line(int argc, const char* const argv[]) {
     }
     if (line.what != request::convert) return line;
   }
-  line.first_argument = at;
-  if (argc - at != 3) line.what = request::usage;
+  if (line.argument_count != 3) line.what = request::usage;
   return line;
 }
 
@@ -188,8 +192,32 @@ bool write_out(header_text& text, int output) {
   return written;
 }
 
-// Reports each faulty line as compilers do, LISTING:LINE: error: TEXT, so
-// that editors can jump to it.
+// `text` between double quotes, with a quote or a backslash escaped and each
+// byte outside printable ASCII as \xHH, in `quoted` (4 bytes a byte at most).
+std::string_view quote(std::string_view text, std::array<char, 48>& quoted) {
+  constexpr char digits[] = "0123456789ABCDEF";
+  std::size_t size = 0;
+  quoted[size++] = '"';
+  for (const char c : text) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (c == '"' || c == '\\') {
+      quoted[size++] = '\\';
+      quoted[size++] = c;
+    } else if (byte >= 0x20 && byte < 0x7F) {
+      quoted[size++] = c;
+    } else {
+      quoted[size++] = '\\';
+      quoted[size++] = 'x';
+      quoted[size++] = digits[byte >> 4];
+      quoted[size++] = digits[byte & 0xF];
+    }
+  }
+  quoted[size++] = '"';
+  return {quoted.data(), size};
+}
+
+// Reports each faulty line as compilers do, LISTING:LINE: error: TEXT, and
+// the likely cause as LISTING:LINE: note: TEXT, so that editors can jump to it.
 class line_messages final : public line_reporter {
  public:
   line_messages(const translation& run, tally& counts) : run_(run), counts_(counts) {}
@@ -197,10 +225,19 @@ class line_messages final : public line_reporter {
   void report(const listing_event& event) override {
     counts_.faulty = true;
     std::array<char, 24> digits;
-    say(run_.out, {run_.input_path, ":", decimal(event.line_number, digits), ": error: ",
-                   event.kind == line_kind::incomplete_record
-                       ? "incomplete opcode record skipped\n"
-                       : "opcode field is not ten hexadecimal digits\n"});
+    const std::string_view line = decimal(event.line_number, digits);
+    if (event.kind == line_kind::incomplete_record) {
+      say(run_.out, {run_.input_path, ":", line, ": error: incomplete opcode record skipped\n"});
+      return;
+    }
+    std::array<char, 48> quoted;
+    say(run_.out, {run_.input_path, ":", line,
+                   ": error: opcode field is not ten hexadecimal digits: ",
+                   quote(event.field, quoted), "\n"});
+    if (event.label_tab) {
+      say(run_.out, {run_.input_path, ":", line,
+                     ": note: the label holds a tab; only a space ends a label\n"});
+    }
   }
 
  private:
@@ -239,14 +276,28 @@ exit_status report(const translation& run, stop stopped, const tally& counts) {
   return counts.opcodes > 0 && !counts.faulty ? exit_converted : exit_failed;
 }
 
+// Why the array name cannot be used, after "Array name [NAME".
+std::string_view name_fault_text(name_fault fault) {
+  switch (fault) {
+    case name_fault::keyword:
+      return "] is a C keyword\n";
+    case name_fault::two_underscores:
+      return "] is reserved for the compiler: it begins with two underscores\n";
+    case name_fault::underscore_and_capital:
+      return "] is reserved for the compiler: it begins with an underscore and a capital letter\n";
+    case name_fault::not_identifier:
+    case name_fault::none:
+      break;
+  }
+  return "] is not a C identifier\n";
+}
+
 // The array name is written as given; one that no C compiler takes fails the run.
 bool check_array_name(const translation& run) {
   const std::string_view name = array_identifier(run.array_name);
   const name_fault fault = check_array_identifier(name);
   if (fault == name_fault::none) return true;
-  say(run.out, {"Array name [", name, fault == name_fault::keyword
-                                          ? "] is a C keyword\n"
-                                          : "] is not a C identifier\n"});
+  say(run.out, {"Array name [", name, name_fault_text(fault)});
   return false;
 }
 
@@ -345,7 +396,8 @@ bool prepare_header(const translation& run, int input, std::span<char> scratch,
 exit_status translate(const translation& run) {
   progress(run, {"Opening input file [", run.input_path, "]...\n"});
   // The listing stays open on the paths that end the run early; the exit closes it.
-  const int input = open_listing(run.input_path);
+  // "-" is standard input (descriptor 0 on every system), which may be a pipe.
+  const int input = std::string_view(run.input_path) == "-" ? 0 : open_listing(run.input_path);
   if (input == -1) {
     say(run.out, {"Input file [", run.input_path, "] open failed\n"});
     return exit_failed;
@@ -382,8 +434,7 @@ exit_status run_translator(int argc, const char* const argv[], console& out) {
     print_usage(out);
     return exit_usage;
   }
-  const char* const* arguments = argv + line.first_argument;
-  return translate({arguments[0], arguments[1], arguments[2], line.chosen, out});
+  return translate({line.arguments[0], line.arguments[1], line.arguments[2], line.chosen, out});
 }
 
 #ifdef _WIN32

@@ -39,6 +39,10 @@ name_fault check_array_identifier(std::string_view name) {
   if (std::find(std::begin(c_keywords), std::end(c_keywords), name) != std::end(c_keywords)) {
     return name_fault::keyword;
   }
+  if (name.starts_with("__")) return name_fault::two_underscores;
+  if (name[0] == '_' && name.size() > 1 && name[1] >= 'A' && name[1] <= 'Z') {
+    return name_fault::underscore_and_capital;
+  }
   return name_fault::none;
 }
 

@@ -40,10 +40,18 @@ class header_text {
 // The name the array bears: `array_name` up to its first point.
 std::string_view array_identifier(std::string_view array_name);
 
-enum class name_fault { none, not_identifier, keyword };
+enum class name_fault {
+  none,
+  not_identifier,
+  keyword,
+  two_underscores,        // reserved: each compiler has built-ins so named
+  underscore_and_capital  // reserved too
+};
 
 // Whether `name` can name a C array: letters, digits and '_', not starting
-// with a digit, not empty, and no C keyword.
+// with a digit, not empty, no C keyword (nor asm) and no identifier that C
+// reserves for the compiler (two underscores, or an underscore and a capital
+// letter, at its start).
 name_fault check_array_identifier(std::string_view name);
 
 // "const int NAME[] = {", where NAME is `array_name` up to its first point.

@@ -78,6 +78,7 @@ void line_scan::feed(std::string_view part) {
   switch (phase_) {
     case phase::line_start:
       if (p == end) return;
+      label_tab_ = false;
       if (*p++ != '.') {
         phase_ = phase::other;
         return;
@@ -93,13 +94,16 @@ void line_scan::feed(std::string_view part) {
         return;
       }
       [[fallthrough]];
-    case phase::label:  // up to the first blank; only a space is a blank
+    case phase::label: {  // up to the first blank; only a space is a blank
+      const char* const label = p;
       p = find_first(p, end, true);
+      label_tab_ = label_tab_ || std::memchr(label, '\t', static_cast<std::size_t>(p - label));
       if (p == end) {
         phase_ = phase::label;
         return;
       }
       [[fallthrough]];
+    }
     case phase::blanks:
       p = find_first(p, end, false);
       if (p == end) {
@@ -220,22 +224,29 @@ std::uint64_t line_feeds_vectorised(const char* p) {
 
 // A record whose line, from `start` to `line_feed`, lies in one block: its
 // field is found as line_scan finds it, without its phases.
-line_kind listing_scanner::take_record(const char* start, const char* line_feed,
-                                       header_text& text) {
-  const char* const field = find_first(find_first(start + 2, line_feed, true), line_feed, false);
-  if (line_feed - field < 10) return line_kind::incomplete_record;
+void listing_scanner::take_record(const char* start, const char* line_feed, header_text& text,
+                                  line_reporter& reporter) {
+  const char* const label_end = find_first(start + 2, line_feed, true);
+  const char* const field = find_first(label_end, line_feed, false);
+  if (line_feed - field < 10) {
+    reporter.report({line_kind::incomplete_record, line_number_, {}, false});
+    return;
+  }
   ++records_;
   write_array_element(text, {field + 2, 8});
   write_array_element(text, {field, 2});
-  return is_hex(field) ? line_kind::opcode_record : line_kind::non_hex_record;
+  if (is_hex(field)) return;
+  const auto label_size = static_cast<std::size_t>(label_end - start - 2);
+  reporter.report({line_kind::non_hex_record, line_number_, {field, 10},
+                   std::memchr(start + 2, '\t', label_size) != nullptr});
 }
 
 inline void listing_scanner::take_line(const char* start, const char* line_feed,
                                        header_text& text, line_reporter& reporter) {
-  const std::int64_t number = line_number_++;
-  if (*start != '.' || !is_digit(start[1])) return;  // a point is never the line feed
-  const line_kind kind = take_record(start, line_feed, text);
-  if (kind != line_kind::opcode_record) reporter.report({kind, number});
+  if (*start == '.' && is_digit(start[1])) {  // a point is never the line feed
+    take_record(start, line_feed, text, reporter);
+  }
+  ++line_number_;
 }
 
 // The whole lines at the start of `rest`, whose line feeds are found 64
@@ -293,8 +304,9 @@ void listing_scanner::end_line(header_text& text, line_reporter& reporter) {
     write_array_element(text, {record.low_text.data(), record.low_text.size()});
     write_array_element(text, {record.high_text.data(), record.high_text.size()});
   }
-  if (kind == line_kind::incomplete_record || kind == line_kind::non_hex_record) {
-    reporter.report({kind, line_number_});
+  if (kind == line_kind::incomplete_record) reporter.report({kind, line_number_, {}, false});
+  if (kind == line_kind::non_hex_record) {
+    reporter.report({kind, line_number_, line_.field(), line_.label_tab()});
   }
   ++line_number_;
 }

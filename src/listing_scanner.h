@@ -32,6 +32,9 @@ class line_scan {
   // Ends the line: says what it was, fills `record` for an opcode record,
   // and makes the scan ready for the next line.
   line_kind finish(opcode_record& record);
+  // Of the line last finished: its field, and whether its label held a tab.
+  std::string_view field() const { return {field_.data(), field_.size()}; }
+  bool label_tab() const { return label_tab_; }
 
  private:
   enum class phase : std::uint8_t {
@@ -39,6 +42,7 @@ class line_scan {
   };
   phase phase_ = phase::line_start;
   std::uint8_t field_size_ = 0;
+  bool label_tab_ = false;
   std::array<char, 10> field_{};
 };
 
@@ -67,6 +71,8 @@ class record_search {
 struct listing_event {
   line_kind kind;            // incomplete_record or non_hex_record
   std::int64_t line_number;  // the first line is 1
+  std::string_view field;    // a non-hex record's ten field characters
+  bool label_tab;            // a non-hex record's label holds a tab
 };
 
 // Told of each listing line that needs a message, in the listing's order.
@@ -100,7 +106,8 @@ class listing_scanner {
   const char* scan_lines(std::string_view rest, header_text& text, line_reporter& reporter);
   void take_line(const char* start, const char* line_feed, header_text& text,
                  line_reporter& reporter);
-  line_kind take_record(const char* start, const char* line_feed, header_text& text);
+  void take_record(const char* start, const char* line_feed, header_text& text,
+                   line_reporter& reporter);
   void end_line(header_text& text, line_reporter& reporter);
 
   line_scan line_;  // the line that goes on from one block into the next

@@ -15,6 +15,7 @@
 #include "platform_system.h"
 
 header_open header_file::open(int listing) {
+  if (path_ == "-") return header_open::same_as_console;  // standard output by convention
   std::string target;
   const os::found there = os::look_at(path_.c_str(), target);
   if (there == os::found::planted_link) return header_open::planted_link;

@@ -1,4 +1,4 @@
-const int one[] = {
+const int _one[] = {
 		0x23456789,
 		0x01,
 		};

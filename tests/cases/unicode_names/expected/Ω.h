@@ -1,4 +1,4 @@
-const int _AZaz09[] = {
+const int _azAZ09[] = {
 		0x23456789,
 		0x01,
 		};
