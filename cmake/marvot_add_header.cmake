@@ -1,11 +1,15 @@
-# marvot_add_header(<header> LISTING <listing> [ARRAY <array_name>])
+# marvot_add_header(<header> LISTING <listing> [ARRAY <array_name>] [TARGET <target>])
 #
 # Makes <header> (relative: under the current binary folder) from the listing
 # <listing> (relative: under the current source folder) with marvot, whenever
 # the listing or marvot changes, making the header's folder if need be.
 # <array_name> defaults to the header's file name up to its first point, and
-# must then be a C identifier that is no C keyword. A target that lists the
-# header among its sources gets it before it compiles.
+# must then be a C identifier that is no C keyword and not reserved. A target
+# of the same folder that lists the header among its sources gets it before it
+# compiles. With TARGET, <target> is made too: an interface library that a
+# target of any folder links to, to get the header before it compiles and the
+# header's folder on its include path (a custom command's output is seen only
+# by targets of its own folder).
 #
 # The build runs `marvot --quiet --replace <listing> <header> <array_name>`:
 # a run that succeeds prints nothing, and one that fails shows what marvot
@@ -83,9 +87,14 @@ function(_marvot_program out)
 endfunction()
 
 function(marvot_add_header header)
-  cmake_parse_arguments(PARSE_ARGV 1 arg "" "LISTING;ARRAY" "")
+  cmake_parse_arguments(PARSE_ARGV 1 arg "" "LISTING;ARRAY;TARGET" "")
   if(arg_UNPARSED_ARGUMENTS OR NOT arg_LISTING)
-    message(FATAL_ERROR "usage: marvot_add_header(<header> LISTING <listing> [ARRAY <array_name>])")
+    message(FATAL_ERROR "usage: marvot_add_header(<header> LISTING <listing> "
+                        "[ARRAY <array_name>] [TARGET <target>])")
+  endif()
+  if(arg_TARGET AND (TARGET "${arg_TARGET}" OR TARGET "${arg_TARGET}_marvot"))
+    message(FATAL_ERROR "marvot_add_header: the target ${arg_TARGET} exists already; "
+                        "give another name with TARGET")
   endif()
   cmake_path(ABSOLUTE_PATH header BASE_DIRECTORY "${CMAKE_CURRENT_BINARY_DIR}" NORMALIZE)
   cmake_path(ABSOLUTE_PATH arg_LISTING BASE_DIRECTORY "${CMAKE_CURRENT_SOURCE_DIR}"
@@ -133,4 +142,10 @@ function(marvot_add_header header)
     DEPENDS "${listing}" "${program}"
     COMMENT "Generating ${shown} from ${arg_LISTING}"
     VERBATIM)
+  if(arg_TARGET)  # what builds the header, and what any target links to
+    add_custom_target("${arg_TARGET}_marvot" DEPENDS "${header}")
+    add_library("${arg_TARGET}" INTERFACE)
+    add_dependencies("${arg_TARGET}" "${arg_TARGET}_marvot")
+    target_include_directories("${arg_TARGET}" INTERFACE "${folder}")
+  endif()
 endfunction()

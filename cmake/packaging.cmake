@@ -10,7 +10,34 @@ write_basic_package_version_file(marvotConfigVersion.cmake
   COMPATIBILITY SameMajorVersion ARCH_INDEPENDENT)
 install(FILES cmake/marvotConfig.cmake cmake/marvot_add_header.cmake cmake/c_keywords.inc
               ${PROJECT_BINARY_DIR}/marvotConfigVersion.cmake DESTINATION ${package_dir})
-install(FILES README.md LICENSE DESTINATION ${CMAKE_INSTALL_DOCDIR})
+# The installed README leaves out what is about the source tree (between the
+# markers <!-- source tree --> and <!-- /source tree -->), which no package
+# holds; the examples it names are installed with it.
+set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/README.md)
+file(READ README.md text)
+set(readme "")
+string(FIND "${text}" "<!-- source tree -->" start)
+while(start GREATER_EQUAL 0)
+  string(SUBSTRING "${text}" 0 ${start} kept)
+  string(APPEND readme "${kept}")
+  string(FIND "${text}" "<!-- /source tree -->" stop)
+  math(EXPR stop "${stop} + 21")  # the marker's length
+  string(SUBSTRING "${text}" ${stop} -1 text)
+  string(FIND "${text}" "<!-- source tree -->" start)
+endwhile()
+string(APPEND readme "${text}")
+string(REGEX REPLACE "\n\n\n+" "\n\n" readme "${readme}")
+file(WRITE ${PROJECT_BINARY_DIR}/README.md "${readme}")
+install(FILES ${PROJECT_BINARY_DIR}/README.md LICENSE DESTINATION ${CMAKE_INSTALL_DOCDIR})
+set(examples ${CMAKE_INSTALL_DOCDIR}/examples)
+install(FILES examples/boot.list examples/boot.h DESTINATION ${examples})
+install(FILES examples/boot.list examples/cmake/CMakeLists.txt examples/cmake/show_boot.c
+              examples/cmake/show_micro.c examples/cmake/boot_array.c
+              examples/cmake/show_boot_cpp.cpp DESTINATION ${examples}/cmake)
+install(FILES examples/cmake/micro/CMakeLists.txt examples/cmake/micro/micro.list
+        DESTINATION ${examples}/cmake/micro)
+install(FILES examples/boot.list examples/cmake/show_boot.c examples/meson/meson.build
+        DESTINATION ${examples}/meson)
 
 if(WIN32)
   install(FILES doc/marvot.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)

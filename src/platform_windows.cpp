@@ -5,6 +5,7 @@
 #define NOMINMAX  // std::min, not a macro
 #endif
 #include <algorithm>
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -38,21 +39,32 @@ std::wstring wide_from_utf8(const char* text) {
 
 HANDLE handle_of(int file) { return reinterpret_cast<HANDLE>(_get_osfhandle(file)); }
 
+// FILE_ID_INFO and its class, FileIdInfo (18), which Windows 8 brought:
+// declared here, so that the program builds for Windows 7 too, where the
+// call fails and the older index serves.
+struct file_id_info {
+  ULONGLONG volume_serial_number;
+  std::array<unsigned char, 16> file_id;
+};
+constexpr auto file_id_info_class = static_cast<FILE_INFO_BY_HANDLE_CLASS>(18);
+#if _WIN32_WINNT >= 0x0602
+static_assert(file_id_info_class == FileIdInfo && sizeof(file_id_info) == sizeof(FILE_ID_INFO));
+#endif
+
 // The ids of two files in one form, into their facts: the 128-bit ids, or
 // for both the older 64-bit index where either has no 128-bit id (or one of
 // 0). Ids stay unknown when neither form can be had.
 void identify(HANDLE first, HANDLE second, file_facts& a, file_facts& b) {
-  FILE_ID_INFO x{};
-  FILE_ID_INFO y{};
-  const FILE_ID_128 zero{};
-  if (GetFileInformationByHandleEx(first, FileIdInfo, &x, sizeof x) != 0 &&
-      GetFileInformationByHandleEx(second, FileIdInfo, &y, sizeof y) != 0 &&
-      std::memcmp(&x.FileId, &zero, sizeof zero) != 0 &&
-      std::memcmp(&y.FileId, &zero, sizeof zero) != 0) {
-    a.volume = x.VolumeSerialNumber;
-    b.volume = y.VolumeSerialNumber;
-    std::memcpy(a.id.data(), x.FileId.Identifier, a.id.size());
-    std::memcpy(b.id.data(), y.FileId.Identifier, b.id.size());
+  file_id_info x{};
+  file_id_info y{};
+  const std::array<unsigned char, 16> zero{};
+  if (GetFileInformationByHandleEx(first, file_id_info_class, &x, sizeof x) != 0 &&
+      GetFileInformationByHandleEx(second, file_id_info_class, &y, sizeof y) != 0 &&
+      x.file_id != zero && y.file_id != zero) {
+    a.volume = x.volume_serial_number;
+    b.volume = y.volume_serial_number;
+    a.id = x.file_id;
+    b.id = y.file_id;
     return;
   }
   BY_HANDLE_FILE_INFORMATION info[2]{};
