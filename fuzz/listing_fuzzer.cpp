@@ -68,7 +68,9 @@ expectation expect(std::string_view listing) {
       expected.text += "\t\t0x" + std::string(field.substr(2)) + ",\n";
       expected.text += "\t\t0x" + std::string(field.substr(0, 2)) + ",\n";
     }
-    if (kind == line_kind::incomplete_record) expected.faulty_lines += std::to_string(number) + "i ";
+    if (kind == line_kind::incomplete_record) {
+      expected.faulty_lines += std::to_string(number) + "i ";
+    }
     if (kind == line_kind::non_hex_record) {
       expected.faulty_lines += std::to_string(number) + 'x';
       expected.faulty_lines.append(field);

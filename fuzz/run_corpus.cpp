@@ -33,9 +33,8 @@ int main(int argc, char* argv[]) {
       run(input, input.size());
     }
     input[0] = 63;  // blocks of 64 bytes, as the line feeds are looked for
-    for (std::size_t at = input.find('\n'); at != std::string::npos; at = input.find('\n', at + 1)) {
-      run(input, at);
-    }
+    std::size_t at = input.find('\n');
+    for (; at != std::string::npos; at = input.find('\n', at + 1)) run(input, at);
     std::printf("%s: %zu bytes, every block size, every line last\n", argv[i], input.size() - 1);
   }
   return 0;

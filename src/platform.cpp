@@ -38,6 +38,7 @@ header_open header_file::open(int listing) {
     close_file(existing_);
     existing_ = -1;
     if (created_) os::remove_file(path_);
+    created_ = false;
   }
   return result;
 }
@@ -81,7 +82,10 @@ void part_name(const std::string& path, int attempt, std::string& part) {
   std::size_t end = path.size();
   if (end - name_start + suffix.size() > os::name_limit) {
     end = name_start + os::name_limit - suffix.size();
-    while (end > name_start && (static_cast<unsigned char>(path[end]) & 0xC0) == 0x80) --end;  // not inside a character
+    const auto continues = [&](std::size_t at) {  // a UTF-8 continuation byte
+      return (static_cast<unsigned char>(path[at]) & 0xC0) == 0x80;
+    };
+    while (end > name_start && continues(end)) --end;
   }
   part.assign(path, 0, end).append(suffix);
 }

@@ -73,23 +73,28 @@ bool write_bytes(int file, std::string_view& text) {
 
 const char* const separators = "/";
 
-// The system follows a link that another user made in a folder that anyone
-// may write to (and only its owner or theirs may delete from, as /tmp)
-// only where it protects such links: here they are never followed.
+// Whether the link at `path` was made by another user in a folder that
+// anyone may write to and only owners may delete from (as /tmp), where the
+// system follows it only if it protects such links; a folder that cannot be
+// looked at counts as one.
+bool planted(const char* path, const struct stat& link) {
+  const std::string_view name = path;
+  const std::size_t slash = name.rfind('/');
+  const std::string folder =
+      slash == std::string_view::npos ? "." : std::string(name, 0, slash + 1);
+  struct stat shared {};
+  if (stat(folder.c_str(), &shared) != 0) return true;
+  constexpr mode_t open_to_all = S_ISVTX | S_IWOTH;
+  return (shared.st_mode & open_to_all) == open_to_all && link.st_uid != geteuid() &&
+         link.st_uid != shared.st_uid;
+}
+
 found look_at(const char* path, std::string& target) {
   struct stat status {};
   target = path;
   if (lstat(path, &status) != 0) return errno == ENOENT ? found::nothing : found::other;
   if (S_ISLNK(status.st_mode)) {
-    const std::string_view name = path;
-    const std::size_t slash = name.rfind('/');
-    const std::string folder = slash == std::string_view::npos ? "." : std::string(name.substr(0, slash + 1));
-    struct stat shared {};
-    if (stat(folder.c_str(), &shared) != 0) return found::planted_link;  // cannot tell
-    if ((shared.st_mode & (S_ISVTX | S_IWOTH)) == (S_ISVTX | S_IWOTH) &&
-        status.st_uid != geteuid() && status.st_uid != shared.st_uid) {
-      return found::planted_link;
-    }
+    if (planted(path, status)) return found::planted_link;
     char* const resolved = realpath(path, nullptr);
     if (resolved == nullptr) return found::other;  // leads nowhere: written in place
     target = resolved;
@@ -181,8 +186,10 @@ bool copy_attributes(int from, int to) {
     if (value_size < 0) return false;
     value.resize(static_cast<std::size_t>(value_size));
     if (fgetxattr(from, name, value.data(), value.size()) != value_size) return false;
-    const bool privileged = names.compare(at, 9, "security.") == 0 || names.compare(at, 8, "trusted.") == 0;
-    if (fsetxattr(to, name, value.data(), value.size(), 0) != 0 && !(privileged && errno == EPERM)) {
+    const std::string_view space(name);
+    const bool privileged = space.starts_with("security.") || space.starts_with("trusted.");
+    if (fsetxattr(to, name, value.data(), value.size(), 0) != 0 &&
+        !(privileged && errno == EPERM)) {
       return false;
     }
   }
