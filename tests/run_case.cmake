@@ -10,6 +10,9 @@
 #   given/       the files the run starts with, in its working folder
 #   expected/    the files it must leave that differ from given/; no others may exist
 #   wrap         optional: a command the program runs under, such as sh -c '... "$@"'
+#   needs        optional: root skips the case for other users (the other
+#                words, linux, windows, unsanitized and native, are read by
+#                CMakeLists.txt)
 #   setup.cmake  optional: prepares the folder (WORK), naming in `made` the files
 #                it adds (they are not compared), or sets `skip` to a reason
 #   teardown.cmake  optional: runs after the program, before the files are compared
@@ -134,6 +137,16 @@ function(run_once line)
     fail("exit status ${status}, expected ${want_status}")
   endif()
 endfunction()
+
+# A case that needs root (`root` in its needs) is skipped for anyone else.
+if(EXISTS "${CASE}/needs")
+  file(READ "${CASE}/needs" needs)
+  execute_process(COMMAND id -u OUTPUT_VARIABLE user OUTPUT_STRIP_TRAILING_WHITESPACE)
+  if(needs MATCHES "root" AND NOT user STREQUAL "0")
+    message("SKIPPED: needs root")
+    return()
+  endif()
+endif()
 
 # The runs share one working folder, whose files are compared after the last.
 prepare()

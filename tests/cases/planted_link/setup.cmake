@@ -1,7 +1,3 @@
-execute_process(COMMAND id -u OUTPUT_VARIABLE user OUTPUT_STRIP_TRAILING_WHITESPACE)
-if(NOT user STREQUAL "0")
-  set(skip "a link of another user needs root")
-endif()
 # A link of another user's in a folder that anyone may write to, as /tmp.
 file(MAKE_DIRECTORY ${WORK}/shared)
 file(CREATE_LINK ../target.h ${WORK}/shared/out.h SYMBOLIC)
