@@ -40,7 +40,7 @@ struct command_line {
   request what = request::convert;
   options chosen;
   std::array<const char*, 3> arguments{};  // input_file, output_file, array_name
-  int argument_count = 0;
+  std::size_t argument_count = 0;
   const char* unknown = nullptr;  // an option not understood
 };
 
