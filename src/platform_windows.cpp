@@ -80,22 +80,8 @@ void identify(HANDLE first, HANDLE second, file_facts& a, file_facts& b) {
   }
 }
 
-// Whether the file is a disk file, on a share, and its links and size.
-file_facts describe(HANDLE file) {
-  file_facts facts;
-  facts.disk = GetFileType(file) == FILE_TYPE_DISK;
-  FILE_REMOTE_PROTOCOL_INFO protocol{};
-  facts.remote = GetFileInformationByHandleEx(file, FileRemoteProtocolInfo, &protocol,
-                                              sizeof protocol) != 0;  // local files fail
-  FILE_STANDARD_INFO standard{};
-  if (GetFileInformationByHandleEx(file, FileStandardInfo, &standard, sizeof standard) != 0) {
-    facts.links = standard.NumberOfLinks;
-    facts.size = static_cast<std::uint64_t>(standard.EndOfFile.QuadPart);
-  }
-  return facts;
-}
-
-// The file's path with every link, short name and drive alias resolved.
+// The file's path with every link, short name and drive alias resolved:
+// \\?\C:\... on a drive, \\?\UNC\server\share\... on a share.
 bool final_path(HANDLE file, std::wstring& path) {
   path.assign(1024, L'\0');
   for (int attempt = 0; attempt < 2; ++attempt) {
@@ -111,10 +97,35 @@ bool final_path(HANDLE file, std::wstring& path) {
   return false;
 }
 
-path_match compare_paths(HANDLE first, HANDLE second) {
-  std::wstring one;
-  std::wstring other;
-  if (!final_path(first, one) || !final_path(second, other)) return path_match::unknown;
+// A share, or a drive that stands for one.
+bool remote_path(const std::wstring& path) {
+  if (path.starts_with(L"\\\\?\\UNC\\")) return true;
+  if (path.size() < 7 || !path.starts_with(L"\\\\?\\") || path[5] != L':') return false;
+  const wchar_t root[] = {path[4], L':', L'\\', L'\0'};
+  return GetDriveTypeW(root) == DRIVE_REMOTE;
+}
+
+// What the system says of one file: a disk file or not, on a share (told by
+// a remote protocol, which local files lack, or by its final path), its
+// links, size and final path (empty when it cannot be had).
+file_facts describe(HANDLE file, std::wstring& path) {
+  file_facts facts;
+  facts.disk = GetFileType(file) == FILE_TYPE_DISK;
+  if (!facts.disk || !final_path(file, path)) path.clear();
+  FILE_REMOTE_PROTOCOL_INFO protocol{};
+  facts.remote = GetFileInformationByHandleEx(file, FileRemoteProtocolInfo, &protocol,
+                                              sizeof protocol) != 0 ||
+                 remote_path(path);
+  FILE_STANDARD_INFO standard{};
+  if (GetFileInformationByHandleEx(file, FileStandardInfo, &standard, sizeof standard) != 0) {
+    facts.links = standard.NumberOfLinks;
+    facts.size = static_cast<std::uint64_t>(standard.EndOfFile.QuadPart);
+  }
+  return facts;
+}
+
+path_match compare_paths(const std::wstring& one, const std::wstring& other) {
+  if (one.empty() || other.empty()) return path_match::unknown;
   return CompareStringOrdinal(one.c_str(), -1, other.c_str(), -1, TRUE) == CSTR_EQUAL
              ? path_match::equal
              : path_match::different;
@@ -149,10 +160,12 @@ lock_answer try_lock(HANDLE first, DWORD first_access, HANDLE second, DWORD seco
 // lock for a redirected standard output) and lets judge_identity decide,
 // trying the lock only where nothing else tells.
 bool same_file(HANDLE first, DWORD first_access, HANDLE second) {
-  file_facts a = describe(first);
-  file_facts b = describe(second);
+  std::wstring one;
+  std::wstring other;
+  file_facts a = describe(first, one);
+  file_facts b = describe(second, other);
   if (a.disk && b.disk) identify(first, second, a, b);
-  const path_match paths = a.disk && b.disk ? compare_paths(first, second) : path_match::unknown;
+  const path_match paths = compare_paths(one, other);
   identity verdict = judge_identity(a, b, paths, lock_answer::not_tried);
   if (verdict == identity::try_lock) {
     verdict = judge_identity(a, b, paths, try_lock(first, first_access, second, GENERIC_WRITE));
