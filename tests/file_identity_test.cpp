@@ -44,6 +44,7 @@ const struct {
     {"no ids, other paths, hard links", f(0, 0, 2), f(0, 0, 2), other, untried, lock},
     {"no ids, no paths, other sizes", f(0, 0, 1, 10), f(0, 0, 1, 11), unknown, untried, two},
     {"no ids, no paths, no links", f(0, 0, 0, 10), f(0, 0, 0, 11), unknown, untried, lock},
+    {"nothing known but other paths", file_facts{}, file_facts{}, other, untried, lock},
     {"lock refused", f(0, 0), f(0, 0), unknown, lock_answer::refused, one},
     {"lock granted", f(0, 0), f(0, 0), unknown, lock_answer::granted, two},
     {"lock failed", f(0, 0), f(0, 0), unknown, lock_answer::failed, one},

@@ -29,6 +29,8 @@ const row rows[] = {
     {"a listing line in place of an element", head + ".1 0123456789 NOP\n.2 00000\n" + tail,
      false},
     {"an element of other length", head + "\t\t0xE1D2C3B,\n\t\t0xF00,\n" + tail, false},
+    {"a listing line in place of a high element", head + "\t\t0xE1D2C3B4,\n.1 0123\n" + tail,
+     false},
     {"no head", "const long u[] = {\n" + record + tail, false},
     {"no tail", head + record + "\t\t}\n\n", false},
     {"mixed line ends", "const int u[] = {\r\n" + record + tail, false},
@@ -46,10 +48,16 @@ int main() {
       ++failed;
     }
   }
-  // A header larger than its start: only the start's element lines are read.
+  // A header larger than its start: only the start's element lines are read,
+  // the last of them too when it ends where the start does.
   const std::string large = head + record + record + record + tail;
   if (!is_written_header(std::string_view(large).substr(0, 30), tail, large.size())) {
     std::printf("wrong verdict: a header known from its start\n");
+    ++failed;
+  }
+  const std::string start = head + record + ".1 0123456789\n.2 0000\n";
+  if (is_written_header(start, tail, start.size() + record.size() + tail.size())) {
+    std::printf("wrong verdict: a listing line at the end of the start\n");
     ++failed;
   }
   return failed == 0 ? 0 : 1;
