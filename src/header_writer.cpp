@@ -56,11 +56,11 @@ void write_array_tail(header_text& output) { output.append("\t\t};\n"); }
 
 namespace {
 
-// An element line of `digits` characters, none a line feed, at `line`.
+// An element line of `digits` characters at `line`. Whatever they are, no
+// line of an opcode record fits in a line of fourteen characters that begins
+// with "\t\t0x" and ends with ",".
 bool is_element_line(std::string_view line, std::size_t digits, std::string_view line_end) {
-  const std::string_view text = line.substr(4, digits);
-  return line.starts_with("\t\t0x") && text.find('\n') == std::string_view::npos &&
-         line.substr(4 + digits).starts_with(",") &&
+  return line.starts_with("\t\t0x") && line.substr(4 + digits).starts_with(",") &&
          line.substr(5 + digits).starts_with(line_end);
 }
 
@@ -69,7 +69,10 @@ bool is_element_line(std::string_view line, std::size_t digits, std::string_view
 bool is_written_header(std::string_view start, std::string_view end, std::uint64_t size) {
   constexpr std::string_view open = "[] = {";
   const std::size_t name_end = start.find(open);
-  if (!start.starts_with("const int ") || name_end == std::string_view::npos) return false;
+  if (!start.starts_with("const int ") || name_end == std::string_view::npos ||
+      start.substr(0, name_end).find('.') != std::string_view::npos) {
+    return false;  // a name is written up to its first point, so a point is no header's
+  }
   const std::string_view after = start.substr(name_end + open.size());
   const bool crlf = after.starts_with("\r\n");
   const std::string_view line_end = crlf ? "\r\n" : "\n";

@@ -39,6 +39,7 @@ const struct {
     {"two ids on one volume", f(7, 1), f(7, 2), equal, untried, two},
     {"one id on two volumes", f(7, 1), f(8, 1), unknown, untried, two},
     {"two ids, volume unknown", f(0, 1), f(0, 2), unknown, untried, two},
+    {"one id unknown", f(7, 1), f(7, 0), unknown, untried, lock},
     {"one id, volume unknown: paths", f(0, 1), f(0, 1), equal, untried, one},
     {"no ids, other paths, one link each", f(0, 0), f(0, 0), other, untried, two},
     {"no ids, other paths, hard links", f(0, 0, 2), f(0, 0, 2), other, untried, lock},

@@ -32,6 +32,7 @@ const row rows[] = {
     {"a listing line in place of a high element", head + "\t\t0xE1D2C3B4,\n.1 0123\n" + tail,
      false},
     {"no head", "const long u[] = {\n" + record + tail, false},
+    {"a listing line in the name", "const int a\n.1 0123456789\nb[] = {\n" + tail, false},
     {"no tail", head + record + "\t\t}\n\n", false},
     {"mixed line ends", "const int u[] = {\r\n" + record + tail, false},
 };
