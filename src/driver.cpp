@@ -28,7 +28,7 @@ constexpr std::size_t block_size = std::size_t{1} << 20;
 // The header text of one block: at most 22 bytes for a 14-byte listing line.
 constexpr std::size_t text_reserve = 2 * block_size;
 
-// What the options ask for, given before the three arguments.
+// What the options ask for, given anywhere among the three arguments.
 struct options {
   bool quiet = false;    // print only what says why a run failed
   bool replace = false;  // write a new file that replaces the header on success
@@ -193,7 +193,7 @@ bool write_out(header_text& text, int output) {
 }
 
 // `text` between double quotes, with a quote or a backslash escaped and each
-// byte outside printable ASCII as \xHH, in `quoted` (4 bytes a byte at most).
+// byte outside printable ASCII as \xHH, in `quoted`: room for a field of 10.
 std::string_view quote(std::string_view text, std::array<char, 48>& quoted) {
   constexpr char digits[] = "0123456789ABCDEF";
   std::size_t size = 0;
