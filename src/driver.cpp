@@ -12,6 +12,7 @@
 #include <span>
 #include <string_view>
 
+#include "header_file.h"
 #include "header_writer.h"
 #include "listing_scanner.h"
 #include "platform.h"
@@ -22,6 +23,8 @@
 #endif
 
 namespace {
+
+using os::console;
 
 // The listing is read, and the header written, in blocks of about this size.
 constexpr std::size_t block_size = std::size_t{1} << 20;
@@ -187,7 +190,7 @@ std::optional<buffers> allocate_buffers(std::size_t array_name_size) {
 }
 
 bool write_out(header_text& text, int output) {
-  const bool written = write_all(output, text.view());
+  const bool written = os::write_all(output, text.view());
   text.clear();
   return written;
 }
@@ -249,7 +252,7 @@ class line_messages final : public line_reporter {
 stop scan_blocks(buffers& memory, int input, int output, listing_scanner& scanner,
                  line_messages& messages) {
   for (;;) {
-    const std::ptrdiff_t size = read_some(input, memory.block.get(), block_size);
+    const std::ptrdiff_t size = os::read_some(input, memory.block.get(), block_size);
     if (size < 0) return stop::read_error;
     if (size == 0) return stop::end_of_listing;
     scanner.scan({memory.block.get(), static_cast<std::size_t>(size)}, memory.text, messages);
@@ -319,7 +322,7 @@ exit_status convert(const translation& run, buffers& memory, int input, header_f
     stopped = stop::write_error;
   }
   counts.opcodes = scanner.records();
-  close_file(input);
+  os::close_file(input);
   if (!header.close() && stopped == stop::end_of_listing) {
     stopped = stop::write_error;  // a write that failed late, reported by the close
   }
@@ -356,6 +359,10 @@ const char* refusal(header_open opened) {
       return "] is the same file as the console output\n";
     case header_open::planted_link:
       return "] is a link that another user made in a shared folder: left untouched\n";
+    case header_open::another_users_file:
+      return "] is another user's file in a shared folder: left untouched\n";
+    case header_open::unreadable:
+      return "] cannot be read to tell whether it is a listing: left untouched\n";
     case header_open::failed:
       return "] open failed\n";
     case header_open::opened:
@@ -378,7 +385,7 @@ bool prepare_header(const translation& run, int input, std::span<char> scratch,
     return false;
   }
   if (content == header_content::unreadable) {
-    say_about_header(run, "] cannot be read to tell whether it is a listing: left untouched\n");
+    say_about_header(run, refusal(header_open::unreadable));
     return false;
   }
   const header_begin begun = header.begin();
@@ -397,7 +404,7 @@ exit_status translate(const translation& run) {
   progress(run, {"Opening input file [", run.input_path, "]...\n"});
   // The listing stays open on the paths that end the run early; the exit closes it.
   // "-" is standard input (descriptor 0 on every system), which may be a pipe.
-  const int input = std::string_view(run.input_path) == "-" ? 0 : open_listing(run.input_path);
+  const int input = std::string_view(run.input_path) == "-" ? 0 : os::open_listing(run.input_path);
   if (input == -1) {
     say(run.out, {"Input file [", run.input_path, "] open failed\n"});
     return exit_failed;
@@ -417,7 +424,7 @@ exit_status translate(const translation& run) {
 
 }  // namespace
 
-exit_status run_translator(int argc, const char* const argv[], console& out) {
+exit_status run_translator(int argc, const char* const argv[], os::console& out) {
   const command_line line = parse_command_line(argc, argv);
   if (line.what == request::version) {
     out.write("marvot " MARVOT_VERSION "\n");
@@ -441,11 +448,11 @@ exit_status run_translator(int argc, const char* const argv[], console& out) {
 // Windows hands over the arguments in UTF-16; the translator works in UTF-8,
 // so that any file name is opened as named and echoed unchanged.
 int wmain(int argc, wchar_t* argv[]) {
-  if (!prepare_standard_streams()) return exit_failed;
-  console out;
+  if (!os::prepare_standard_streams()) return exit_failed;
+  os::console out;
   try {
     std::vector<std::string> arguments;
-    for (int i = 0; i < argc; ++i) arguments.push_back(utf8_from_wide(argv[i]));
+    for (int i = 0; i < argc; ++i) arguments.push_back(os::utf8_from_wide(argv[i]));
     std::vector<const char*> pointers;
     for (const std::string& argument : arguments) pointers.push_back(argument.c_str());
     return finish(out, run_translator(argc, pointers.data(), out));
@@ -456,8 +463,8 @@ int wmain(int argc, wchar_t* argv[]) {
 }
 #else
 int main(int argc, char* argv[]) {
-  if (!prepare_standard_streams()) return exit_failed;
-  console out;
+  if (!os::prepare_standard_streams()) return exit_failed;
+  os::console out;
   try {
     return finish(out, run_translator(argc, argv, out));
   } catch (const std::bad_alloc&) {

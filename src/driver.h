@@ -2,7 +2,9 @@
 // C header that holds its opcodes, reporting each step on standard output.
 #pragma once
 
+namespace os {
 class console;
+}
 
 // Exit statuses of a run.
 enum exit_status : int {
@@ -14,4 +16,4 @@ enum exit_status : int {
 // Runs the translator on the arguments `input_file output_file array_name`
 // (argv[0] is the program's own path), printing on `out`, and returns the
 // exit status.
-exit_status run_translator(int argc, const char* const argv[], console& out);
+exit_status run_translator(int argc, const char* const argv[], os::console& out);

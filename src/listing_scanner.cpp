@@ -159,26 +159,64 @@ line_kind scan_opcode_record(std::string_view line, opcode_record& record) {
   return scan.finish(record);
 }
 
+bool record_search::reading::step(char c) {
+  const bool blank = c == ' ' || (tabs && c == '\t');
+  if (c == '\n' || (tabs && c == '\r')) {
+    now = phase::line_start;
+    return false;
+  }
+  switch (now) {
+    case phase::line_start:
+      now = c == '.' ? phase::after_point : phase::other;
+      break;
+    case phase::after_point:
+      now = is_digit(c) ? phase::label : phase::other;
+      break;
+    case phase::label:
+      if (blank) now = phase::gap;
+      break;
+    case phase::gap:
+      if (blank) break;
+      digits = 0;
+      [[fallthrough]];
+    case phase::field:
+      now = hex_digits[static_cast<unsigned char>(c)] ? phase::field : phase::other;
+      return now == phase::field && ++digits == 10;
+    case phase::other:
+      break;
+  }
+  return false;
+}
+
+namespace {
+
+// The first line feed or carriage return in [p, end), or `end`, each found
+// by the C library's vectorised search.
+const char* next_line_end(const char* p, const char* end) {
+  const auto size = [&](const char* to) { return static_cast<std::size_t>(to - p); };
+  const auto* feed = static_cast<const char*>(std::memchr(p, '\n', size(end)));
+  const char* const stop = feed == nullptr ? end : feed;
+  const auto* ret = static_cast<const char*>(std::memchr(p, '\r', size(stop)));
+  return ret == nullptr ? stop : ret;
+}
+
+}  // namespace
+
+// Most lines are no record for either reading from their first character:
+// the rest of such a line is skipped at once.
 bool record_search::scan(std::string_view block) {
-  while (!found_) {
-    const std::size_t line_feed = block.find('\n');
-    line_.feed(block.substr(0, line_feed));
-    if (line_feed == std::string_view::npos) break;
-    end_line();
-    block.remove_prefix(line_feed + 1);
+  using phase = reading::phase;
+  const char* p = block.data();
+  const char* const end = p + block.size();
+  while (p != end && !found_) {
+    if (plain_.now == phase::other && tabbed_.now == phase::other) {
+      p = next_line_end(p, end);
+      if (p == end) break;
+    }
+    const char c = *p++;
+    found_ = plain_.step(c) || tabbed_.step(c);
   }
   return found_;
-}
-
-bool record_search::finish() {
-  end_line();
-  return found_;
-}
-
-void record_search::end_line() {
-  opcode_record record{};
-  const line_kind kind = line_.finish(record);
-  found_ = found_ || kind == line_kind::opcode_record || kind == line_kind::non_hex_record;
 }
 
 namespace {

@@ -49,20 +49,32 @@ class line_scan {
 // Scans one whole line, given without its line feed.
 line_kind scan_opcode_record(std::string_view line, opcode_record& record);
 
-// Looks for an opcode record, field included, in a file handed over in
-// blocks of any size: no header holds one, so such a file is taken for a
-// listing.
+// Looks for an opcode record in a file handed over in blocks of any size,
+// by a rule wider than the conversion's, so that no listing is taken for a
+// header: a line that begins with a point and a digit and, after its label
+// and the blanks behind it, holds ten hexadecimal digits, where either a
+// line feed ends a line and only a blank ends a label (the conversion's
+// reading), or a carriage return ends a line too and a tab is a blank
+// (tab-separated and CR-only listings). No header holds one.
 class record_search {
  public:
   // Scans the next block; true once a record has been found.
   bool scan(std::string_view block);
-  // At the end of the file: true when a record was found, in its last line too.
-  bool finish();
+  // At the end of the file: true when a record was found.
+  bool finish() const { return found_; }
 
  private:
-  void end_line();
+  // One reading of the lines, fed a character at a time.
+  struct reading {
+    enum class phase : std::uint8_t { line_start, after_point, label, gap, field, other };
+    bool step(char c);  // true once ten field digits are seen
+    bool tabs;          // a tab is a blank and a carriage return ends a line
+    phase now = phase::line_start;
+    std::uint8_t digits = 0;
+  };
 
-  line_scan line_;
+  reading plain_{false};
+  reading tabbed_{true};
   bool found_ = false;
 };
 

@@ -1,12 +1,17 @@
-// The operating system's side of the translator: opening, reading, writing and
-// closing the two files by any Unicode name, and the console it reports on.
-// The header's life is shared (platform.cpp); each system has a file of its
-// own for the rest (platform_posix.cpp, platform_windows.cpp).
+// The operating system's calls, and nothing more: files opened by name in a
+// folder held open, the facts the system gives of them, and the console. No
+// call here decides whether a file may be written; header_file.cpp does, from
+// these facts. Each system has one file: platform_posix.cpp, platform_windows.cpp.
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
+
+#include "file_identity.h"
+
+namespace os {
 
 // Makes the standard streams safe to use before any file is opened: a
 // missing standard output (and on POSIX input and error) is opened on the
@@ -20,69 +25,118 @@ bool prepare_standard_streams();
 // is a directory. `path` is UTF-8 on Windows, bytes elsewhere.
 int open_listing(const char* path);
 
-enum class header_open {
-  opened,
-  same_as_listing,  // the header is the listing under another name
-  same_as_console,  // the header is the file that standard output goes to
-  planted_link,     // a link that another user made in a shared folder
-  failed,
-};
-
-// What an existing header holds.
-enum class header_content { no_records, opcode_records, unreadable };
-
-// Why the header could not be begun.
-enum class header_begin { begun, failed, folder_not_writable };
-
-// The header on its way to the disk. Written in place, or with `replace` into
-// a new file beside the file that its path leads to (through any links) that
-// takes that file's place only on `commit`, so that a failed run leaves it as
-// it was. Only a regular file (or a path that does not exist yet) is
-// replaced: a device or a FIFO is written in place.
-class header_file {
- public:
-  header_file(const char* path, bool replace) : path_(path), replace_(replace) {}
-  header_file(const header_file&) = delete;
-  header_file& operator=(const header_file&) = delete;
-
-  // Opens the header as it is, without changing it, unless it is the open
-  // `listing` or the file that standard output goes to (a terminal or the
-  // null device may be both). A header that cannot be written fails here.
-  // A header that this opening created is removed again when it is refused.
-  header_open open(int listing);
-  // Looks through an existing regular header for opcode records, reading it
-  // in blocks of `buffer`'s size. A header as written here is known from its
-  // start, end and size alone.
-  header_content look_inside(char* buffer, std::size_t size) const;
-  // Empties the header, or creates the new file.
-  header_begin begin();
-  // Where the header's text goes, once begun.
-  int descriptor() const { return file_; }
-  // Closes what was written; false when a write failed late.
-  bool close();
-  // Puts the new file in the header's place; false when it cannot.
-  bool commit();
-  // Removes the new file, if there is one.
-  void discard();
-
- private:
-  std::string path_;  // the header's path, or with `replace` the file it leads to
-  bool replace_;
-  bool created_ = false;  // this run made the file at `path_`
-  int existing_ = -1;     // the header as it was, if it was there
-  int file_ = -1;         // the file written to
-  std::string part_;      // the new file's path, once made
-};
-
 // Reads up to `size` bytes; 0 at the end of the file, -1 on an error.
 std::ptrdiff_t read_some(int file, char* buffer, std::size_t size);
-
+// Reads up to `size` bytes from `offset`; 0 at the end, -1 on an error.
+std::ptrdiff_t read_at(int file, std::uint64_t offset, char* buffer, std::size_t size);
 // Writes all of `text`; false when any of it could not be written.
 bool write_all(int file, std::string_view text);
-
 // Closes the file; false when the system reports an error, such as a write
 // that failed late.
 bool close_file(int file);
+
+enum class file_kind : std::uint8_t {
+  regular, directory, fifo, character_device, block_device, link, other
+};
+
+// What the system says of one file. Owner, group and mode are 0 where the
+// system has none of them (Windows).
+struct file_status {
+  file_kind kind = file_kind::other;
+  std::uint32_t owner = 0;
+  std::uint32_t group = 0;
+  std::uint32_t mode = 0;    // permissions, with the setuid, setgid and sticky bits
+  std::uint64_t links = 0;   // the names that lead to it: 0 once it is removed
+  std::uint64_t size = 0;
+  std::uint64_t volume = 0;  // with `node`, which file it is
+  std::uint64_t node = 0;
+};
+
+constexpr std::uint32_t mode_sticky = 01000;
+constexpr std::uint32_t mode_others_write = 0002;
+constexpr std::uint32_t mode_setuid = 04000;
+constexpr std::uint32_t mode_setgid = 02000;
+
+// A name in a folder: on POSIX the folder is held open and the name is one
+// name in it; on Windows `folder` is -1 and the name is the whole path.
+struct place {
+  int folder = -1;
+  std::string name;
+};
+
+// The folder of `path`, opened, and the last name of the path; false when
+// the folder cannot be opened or the path ends in a folder's separator.
+bool open_folder(const char* path, place& at);
+void close_folder(place& at);
+
+enum class how {
+  read,            // an existing file, for reading
+  create,          // a new file, with the usual permissions
+  create_private,  // a new file that only its owner may use
+  write,           // for writing, created if missing; a FIFO with no reader fails
+  write_waiting,   // for writing; a FIFO's open waits for its reader
+};
+
+enum class open_error { none, exists, absent, link, no_reader, denied, failed };
+
+struct opened {
+  int file = -1;
+  open_error error = open_error::none;
+};
+
+// Opens the name at `at`, never following a link there (a link is
+// `open_error::link`) and, but for `write_waiting`, never waiting. Windows
+// follows links and reports none.
+opened open_at(const place& at, how mode);
+bool status_of(int file, file_status& status);
+// What stands at `at`, not following a link.
+bool status_at(const place& at, file_status& status);
+bool folder_status(const place& at, file_status& status);
+// Moves `at` to what the link at `at` leads to: its folder, opened, and its name.
+bool follow_link(place& at);
+// Moves `at` to where the open `file` is, when its name led there through a
+// link (Windows; on POSIX links are followed by `follow_link`).
+bool final_place(int file, place& at);
+// The user the process acts as: owners are compared to it.
+std::uint32_t user();
+
+// Takes back a non-blocking open, so that writes wait for a FIFO's reader.
+bool make_blocking(int file);
+// Empties a regular file; other files are left as they are.
+bool empty_file(int file);
+
+// What the system says of two open files, for telling whether they are one.
+bool identity_facts(int first, int second, file_facts& a, file_facts& b, path_match& paths);
+// A byte-range lock taken through one file and tried through the other.
+lock_answer try_lock(int first, bool first_writes, int second, bool second_writes);
+
+// Owner and group (`unchanged` keeps one), and the mode with its setuid,
+// setgid and sticky bits.
+constexpr std::uint32_t unchanged = 0xFFFFFFFF;
+bool set_owner(int file, std::uint32_t owner, std::uint32_t group);
+bool set_mode(int file, std::uint32_t mode);
+
+// Extended attributes (POSIX ACLs among them), where the system has them.
+// The names come one after another, each ended by a zero byte.
+bool attribute_names(int file, std::string& names);
+bool get_attribute(int file, const char* name, std::string& value);
+enum class attribute_set { done, not_permitted, failed };
+attribute_set set_attribute(int file, const char* name, std::string_view value);
+// True when the attribute is gone, or never was.
+bool remove_attribute(int file, const char* name);
+// The attribute that holds a file's own ACL, on Linux.
+constexpr std::string_view access_acl = "system.posix_acl_access";
+
+unsigned long process_id();
+// What ends a folder's name in a path, and the longest name of one file,
+// in bytes of UTF-8 (Windows counts UTF-16 units, never more).
+extern const char* const separators;
+constexpr std::size_t name_limit = 255;
+
+// Gives the file named `from` in `at`'s folder the name of `at`, replacing
+// what was there.
+bool rename_to(const place& at, const std::string& from);
+void remove_at(const place& at);
 
 // Standard output, which takes every message as UTF-8 text. A Windows
 // console is written in UTF-16, so that any name shows as it is, without a
@@ -111,3 +165,5 @@ class console {
 // is made of an invalid one: opening such a name fails).
 std::string utf8_from_wide(const wchar_t* text);
 #endif
+
+}  // namespace os

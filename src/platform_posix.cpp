@@ -1,28 +1,102 @@
-// The POSIX side of the platform layer: files by descriptor, told apart by
-// device and inode, and a standard output that takes bytes as they are.
+// The POSIX side of the platform layer: files by descriptor, opened relative
+// to a folder held open, told apart by device and inode, and a standard
+// output that takes bytes as they are. Extended attributes are Linux's.
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <cstdint>
 #include <cstdio>
-#include <cstdlib>
-#include <cstddef>
+#include <cstring>
+#include <limits>
 #include <string>
 #include <string_view>
 
 #include <fcntl.h>
 #include <sys/stat.h>
-#include <sys/xattr.h>
 #include <unistd.h>
+#ifdef __linux__
+#include <sys/xattr.h>
+#endif
 
 #include "platform.h"
-#include "platform_system.h"
+
+namespace os {
 
 namespace {
 
-// Device and inode, or for block devices the device they stand for.
-bool same_file(const struct stat& a, const struct stat& b) {
-  if (a.st_dev == b.st_dev && a.st_ino == b.st_ino) return true;
-  return S_ISBLK(a.st_mode) && S_ISBLK(b.st_mode) && a.st_rdev == b.st_rdev;
+// What one read or write asks for, at most: fits the count of every system.
+std::size_t chunk(std::size_t size) {
+  return std::min(size, static_cast<std::size_t>(std::numeric_limits<int>::max()));
+}
+
+// A folder is opened only to find names in it.
+#ifdef O_PATH
+constexpr int folder_flags = O_PATH | O_DIRECTORY | O_CLOEXEC;
+#else
+constexpr int folder_flags = O_RDONLY | O_DIRECTORY | O_CLOEXEC;
+#endif
+
+file_kind kind_of(mode_t mode) {
+  if (S_ISREG(mode)) return file_kind::regular;
+  if (S_ISDIR(mode)) return file_kind::directory;
+  if (S_ISFIFO(mode)) return file_kind::fifo;
+  if (S_ISCHR(mode)) return file_kind::character_device;
+  if (S_ISBLK(mode)) return file_kind::block_device;
+  if (S_ISLNK(mode)) return file_kind::link;
+  return file_kind::other;
+}
+
+file_status status_from(const struct stat& status) {
+  return {kind_of(status.st_mode),
+          static_cast<std::uint32_t>(status.st_uid),
+          static_cast<std::uint32_t>(status.st_gid),
+          static_cast<std::uint32_t>(status.st_mode & 07777),
+          static_cast<std::uint64_t>(status.st_nlink),
+          static_cast<std::uint64_t>(status.st_size),
+          static_cast<std::uint64_t>(status.st_dev),
+          static_cast<std::uint64_t>(status.st_ino)};
+}
+
+open_error error_of(int error) {
+  switch (error) {
+    case EEXIST:
+      return open_error::exists;
+    case ENOENT:
+      return open_error::absent;
+    case ELOOP:
+    case EMLINK:  // what some BSDs say of a link opened with O_NOFOLLOW
+      return open_error::link;
+    case ENXIO:
+      return open_error::no_reader;
+    case EACCES:
+    case EPERM:
+    case EROFS:
+      return open_error::denied;
+    default:
+      return open_error::failed;
+  }
+}
+
+// Which file: device and inode, or for a block device the device it stands
+// for; a character device (a terminal, the null device) is never compared.
+file_facts facts_of(const struct stat& status) {
+  file_facts facts;
+  facts.disk = !S_ISCHR(status.st_mode);
+  const bool device = S_ISBLK(status.st_mode);
+  const auto id = static_cast<std::uint64_t>(device ? status.st_rdev : status.st_ino);
+  facts.volume = device ? ~std::uint64_t{0} : static_cast<std::uint64_t>(status.st_dev) + 1;
+  std::memcpy(facts.id.data(), &id, sizeof id);
+  facts.links = static_cast<std::uint32_t>(status.st_nlink);
+  facts.size = static_cast<std::uint64_t>(status.st_size);
+  return facts;
+}
+
+// Splits `path` into the folder and the last name; "." for a bare name.
+std::string folder_of(std::string_view path, std::string& name) {
+  const std::size_t slash = path.rfind('/');
+  name = path.substr(slash == std::string_view::npos ? 0 : slash + 1);
+  if (slash == std::string_view::npos) return ".";
+  return std::string(path.substr(0, slash + 1));
 }
 
 }  // namespace
@@ -50,87 +124,107 @@ int open_listing(const char* path) {
 // The program catches no signal (it ignores two), so a read is never
 // interrupted.
 std::ptrdiff_t read_some(int file, char* buffer, std::size_t size) {
-  return read(file, buffer, os::chunk(size));
+  return read(file, buffer, chunk(size));
+}
+
+std::ptrdiff_t read_at(int file, std::uint64_t offset, char* buffer, std::size_t size) {
+  return pread(file, buffer, chunk(size), static_cast<off_t>(offset));
+}
+
+// A write may take part of the text; the rest is written by the next.
+bool write_all(int file, std::string_view text) {
+  while (!text.empty()) {
+    const ssize_t written = ::write(file, text.data(), chunk(text.size()));
+    if (written <= 0) return false;
+    text.remove_prefix(static_cast<std::size_t>(written));
+  }
+  return true;
 }
 
 bool close_file(int file) { return close(file) == 0; }
 
-console::console() = default;
+bool open_folder(const char* path, place& at) {
+  const std::string folder = folder_of(path, at.name);
+  if (at.name.empty()) return false;
+  at.folder = open(folder.c_str(), folder_flags);
+  return at.folder != -1;
+}
 
-void console::write(std::string_view text) { os::write_standard_output(text); }
+void close_folder(place& at) {
+  if (at.folder != -1) close(at.folder);
+  at.folder = -1;
+}
 
-bool console::flush() { return os::flush_standard_output(); }
+opened open_at(const place& at, how mode) {
+  int flags = O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK;
+  mode_t rights = 0666;  // less the umask, as any new file
+  switch (mode) {
+    case how::read:
+      flags |= O_RDONLY;
+      break;
+    case how::create_private:
+      rights = 0600;
+      [[fallthrough]];
+    case how::create:
+      flags |= O_WRONLY | O_CREAT | O_EXCL;
+      break;
+    case how::write_waiting:
+      flags &= ~O_NONBLOCK;
+      [[fallthrough]];
+    case how::write:
+      flags |= O_WRONLY | O_CREAT;  // so that the kernel's protected_regular applies
+      break;
+  }
+  const int file = openat(at.folder, at.name.c_str(), flags, rights);
+  if (file != -1) return {file, open_error::none};
+  return {-1, error_of(errno)};
+}
 
-namespace os {
-
-// A write may take part of the text; the rest is written by the next.
-bool write_bytes(int file, std::string_view& text) {
-  const std::ptrdiff_t written = ::write(file, text.data(), chunk(text.size()));
-  if (written <= 0) return false;
-  text.remove_prefix(static_cast<std::size_t>(written));
+bool status_of(int file, file_status& status) {
+  struct stat got {};
+  if (fstat(file, &got) != 0) return false;
+  status = status_from(got);
   return true;
 }
 
-const char* const separators = "/";
-
-// Whether the link at `path` was made by another user in a folder that
-// anyone may write to and only owners may delete from (as /tmp), where the
-// system follows it only if it protects such links; a folder that cannot be
-// looked at counts as one.
-bool planted(const char* path, const struct stat& link) {
-  const std::string_view name = path;
-  const std::size_t slash = name.rfind('/');
-  const std::string folder =
-      slash == std::string_view::npos ? "." : std::string(name, 0, slash + 1);
-  struct stat shared {};
-  if (stat(folder.c_str(), &shared) != 0) return true;
-  constexpr mode_t open_to_all = S_ISVTX | S_IWOTH;
-  return (shared.st_mode & open_to_all) == open_to_all && link.st_uid != geteuid() &&
-         link.st_uid != shared.st_uid;
+bool status_at(const place& at, file_status& status) {
+  struct stat got {};
+  if (fstatat(at.folder, at.name.c_str(), &got, AT_SYMLINK_NOFOLLOW) != 0) return false;
+  status = status_from(got);
+  return true;
 }
 
-found look_at(const char* path, std::string& target) {
-  struct stat status {};
-  target = path;
-  if (lstat(path, &status) != 0) return errno == ENOENT ? found::nothing : found::other;
-  if (S_ISLNK(status.st_mode)) {
-    if (planted(path, status)) return found::planted_link;
-    char* const resolved = realpath(path, nullptr);
-    if (resolved == nullptr) return found::other;  // leads nowhere: written in place
-    target = resolved;
-    std::free(resolved);
-    if (stat(target.c_str(), &status) != 0) return found::other;
+bool folder_status(const place& at, file_status& status) { return status_of(at.folder, status); }
+
+bool follow_link(place& at) {
+  std::string target(256, '\0');
+  for (;;) {
+    const ssize_t size = readlinkat(at.folder, at.name.c_str(), target.data(), target.size());
+    if (size < 0) return false;
+    if (static_cast<std::size_t>(size) < target.size()) {
+      target.resize(static_cast<std::size_t>(size));
+      break;
+    }
+    target.resize(2 * target.size());
   }
-  return S_ISREG(status.st_mode) ? found::regular_file : found::other;
+  std::string name;
+  const std::string folder = folder_of(target, name);
+  if (name.empty()) return false;
+  const int next = openat(at.folder, folder.c_str(), folder_flags);
+  if (next == -1) return false;
+  close(at.folder);
+  at.folder = next;
+  at.name = std::move(name);
+  return true;
 }
 
-int open_for_writing(const char* path, bool& created) {
-  const int file = open(path, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-  created = file != -1;
-  if (file != -1 || errno != EEXIST) return file;
-  return open(path, O_WRONLY | O_CLOEXEC);
-}
+bool final_place(int, place&) { return true; }
 
-int open_existing(const char* path, bool& regular) {
-  const int file = open(path, O_WRONLY | O_NOFOLLOW | O_CLOEXEC);
-  struct stat status {};
-  regular = file != -1 && fstat(file, &status) == 0 && S_ISREG(status.st_mode);
-  return file;
-}
+std::uint32_t user() { return static_cast<std::uint32_t>(geteuid()); }
 
-// A character device (a terminal, the null device) may be both the header
-// and standard output.
-header_open refuse_taken(int listing, int header) {
-  struct stat in {};
-  struct stat out {};
-  struct stat console {};
-  if (fstat(listing, &in) != 0 || fstat(header, &out) != 0) return header_open::failed;
-  if (same_file(in, out)) return header_open::same_as_listing;
-  if (fstat(STDOUT_FILENO, &console) == 0 && !S_ISCHR(console.st_mode) &&
-      same_file(console, out)) {
-    return header_open::same_as_console;
-  }
-  return header_open::opened;
+bool make_blocking(int file) {
+  const int flags = fcntl(file, F_GETFL);
+  return flags != -1 && fcntl(file, F_SETFL, flags & ~O_NONBLOCK) != -1;
 }
 
 bool empty_file(int file) {
@@ -138,101 +232,80 @@ bool empty_file(int file) {
   return fstat(file, &status) == 0 && (!S_ISREG(status.st_mode) || ftruncate(file, 0) == 0);
 }
 
-// The header is open for writing only: it is read through a second
-// descriptor that must lead to the same regular file. A file that another
-// run replaced in the meantime (no name leads to it any more) has nothing
-// to protect.
-int open_reader(int file, const char* path, bool& regular) {
-  struct stat written {};
-  struct stat read_from {};
-  regular = fstat(file, &written) != 0 || S_ISREG(written.st_mode);  // what cannot tell is read
-  if (!regular) return -1;
-  const int reader = open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-  if (reader != -1 && fstat(reader, &read_from) == 0 && same_file(written, read_from)) {
-    return reader;
-  }
-  if (reader != -1) close(reader);
-  regular = fstat(file, &written) != 0 || written.st_nlink != 0;
-  return -1;
-}
-
-bool size_of(int reader, std::uint64_t& size) {
-  struct stat status {};
-  if (fstat(reader, &status) != 0) return false;
-  size = static_cast<std::uint64_t>(status.st_size);
+bool identity_facts(int first, int second, file_facts& a, file_facts& b, path_match& paths) {
+  struct stat one {};
+  struct stat other {};
+  if (fstat(first, &one) != 0 || fstat(second, &other) != 0) return false;
+  a = facts_of(one);
+  b = facts_of(other);
+  paths = path_match::unknown;
   return true;
 }
 
-std::ptrdiff_t read_at(int reader, std::uint64_t offset, char* buffer, std::size_t size) {
-  return pread(reader, buffer, chunk(size), static_cast<off_t>(offset));
+// Device and inode always tell, so no lock is ever needed.
+lock_answer try_lock(int, bool, int, bool) { return lock_answer::failed; }
+
+bool set_owner(int file, std::uint32_t owner, std::uint32_t group) {
+  return fchown(file, static_cast<uid_t>(owner), static_cast<gid_t>(group)) == 0;
 }
+
+bool set_mode(int file, std::uint32_t mode) { return fchmod(file, static_cast<mode_t>(mode)) == 0; }
+
+#ifdef __linux__
+// A file system without extended attributes has none to copy.
+bool attribute_names(int file, std::string& names) {
+  const ssize_t size = flistxattr(file, nullptr, 0);
+  if (size <= 0) {
+    names.clear();
+    return size == 0 || errno == ENOTSUP;
+  }
+  names.assign(static_cast<std::size_t>(size), '\0');
+  const ssize_t got = flistxattr(file, names.data(), names.size());
+  if (got < 0) return false;
+  names.resize(static_cast<std::size_t>(got));
+  return true;
+}
+
+bool get_attribute(int file, const char* name, std::string& value) {
+  const ssize_t size = fgetxattr(file, name, nullptr, 0);
+  if (size < 0) return false;
+  value.resize(static_cast<std::size_t>(size));
+  return fgetxattr(file, name, value.data(), value.size()) == size;
+}
+
+attribute_set set_attribute(int file, const char* name, std::string_view value) {
+  if (fsetxattr(file, name, value.data(), value.size(), 0) == 0) return attribute_set::done;
+  return errno == EPERM ? attribute_set::not_permitted : attribute_set::failed;
+}
+
+bool remove_attribute(int file, const char* name) {
+  return fremovexattr(file, name) == 0 || errno == ENODATA || errno == ENOTSUP;
+}
+#else
+// Other systems' ACLs and attributes are not copied.
+bool attribute_names(int, std::string& names) {
+  names.clear();
+  return true;
+}
+bool get_attribute(int, const char*, std::string&) { return false; }
+attribute_set set_attribute(int, const char*, std::string_view) { return attribute_set::failed; }
+bool remove_attribute(int, const char*) { return true; }
+#endif
 
 unsigned long process_id() { return static_cast<unsigned long>(getpid()); }
 
-// Copies the extended attributes, POSIX ACLs among them; those that only a
-// privileged process may set are left out when it may not, as are all of
-// them on a file system that has none.
-bool copy_attributes(int from, int to) {
-  const ssize_t size = flistxattr(from, nullptr, 0);
-  if (size <= 0) return size == 0 || errno == ENOTSUP;
-  std::string names(static_cast<std::size_t>(size), '\0');
-  const ssize_t names_size = flistxattr(from, names.data(), names.size());
-  if (names_size < 0) return false;
-  names.resize(static_cast<std::size_t>(names_size));
-  std::string value;
-  for (std::size_t at = 0; at < names.size(); at = names.find('\0', at) + 1) {
-    const char* const name = names.c_str() + at;
-    const ssize_t value_size = fgetxattr(from, name, nullptr, 0);
-    if (value_size < 0) return false;
-    value.resize(static_cast<std::size_t>(value_size));
-    if (fgetxattr(from, name, value.data(), value.size()) != value_size) return false;
-    const std::string_view space(name);
-    const bool privileged = space.starts_with("security.") || space.starts_with("trusted.");
-    if (fsetxattr(to, name, value.data(), value.size(), 0) != 0 &&
-        !(privileged && errno == EPERM)) {
-      return false;
-    }
-  }
-  return true;
+const char* const separators = "/";
+
+bool rename_to(const place& at, const std::string& from) {
+  return renameat(at.folder, from.c_str(), at.folder, at.name.c_str()) == 0;
 }
 
-// The old header's owner and group where the process may set them (root
-// can; an owner may give a file to a group of its own), and its mode, but
-// no setuid or setgid bit when the owner or the group differs.
-bool copy_owner_and_mode(const struct stat& old, int file) {
-  struct stat made {};
-  if (fstat(file, &made) != 0) return false;
-  if (made.st_uid != old.st_uid || made.st_gid != old.st_gid) {
-    const bool given = fchown(file, old.st_uid, old.st_gid) == 0 ||
-                       fchown(file, static_cast<uid_t>(-1), old.st_gid) == 0;
-    if (given && fstat(file, &made) != 0) return false;
-  }
-  mode_t mode = old.st_mode & 07777;
-  if (made.st_uid != old.st_uid || made.st_gid != old.st_gid) {
-    mode &= static_cast<mode_t>(~(S_ISUID | S_ISGID));
-  }
-  return fchmod(file, mode) == 0;
-}
+void remove_at(const place& at) { unlinkat(at.folder, at.name.c_str(), 0); }
 
-int create_new(const std::string& part, int existing, bool& exists, bool& denied) {
-  struct stat old {};
-  if (existing != -1 && fstat(existing, &old) != 0) return -1;
-  const int file = open(part.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-  exists = file == -1 && errno == EEXIST;
-  denied = file == -1 && (errno == EACCES || errno == EPERM || errno == EROFS);
-  if (file == -1 || existing == -1 ||
-      (copy_owner_and_mode(old, file) && copy_attributes(existing, file))) {
-    return file;
-  }
-  close(file);
-  unlink(part.c_str());
-  return -1;
-}
+console::console() = default;
 
-bool move_over(const std::string& part, const char* path) {
-  return rename(part.c_str(), path) == 0;
-}
+void console::write(std::string_view text) { std::fwrite(text.data(), 1, text.size(), stdout); }
 
-void remove_file(const std::string& path) { unlink(path.c_str()); }
+bool console::flush() { return std::fflush(stdout) == 0 && std::ferror(stdout) == 0; }
 
 }  // namespace os

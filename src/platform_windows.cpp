@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <limits>
 #include <string>
 #include <string_view>
 
@@ -20,11 +21,16 @@
 
 #include "file_identity.h"
 #include "platform.h"
-#include "platform_system.h"
+
+namespace os {
 
 namespace {
 
-using os::chunk;
+// What one read or write asks for, at most: fits the count of every system.
+unsigned int chunk(std::size_t size) {
+  return static_cast<unsigned int>(
+      std::min(size, static_cast<std::size_t>(std::numeric_limits<int>::max())));
+}
 
 // The UTF-16 form of a UTF-8 name; empty, a name no file has, when `text`
 // is not valid UTF-8.
@@ -156,23 +162,6 @@ lock_answer try_lock(HANDLE first, DWORD first_access, HANDLE second, DWORD seco
   return answer;
 }
 
-// Gathers what the system says of both files (Wine gives no path and no
-// lock for a redirected standard output) and lets judge_identity decide,
-// trying the lock only where nothing else tells.
-bool same_file(HANDLE first, DWORD first_access, HANDLE second) {
-  std::wstring one;
-  std::wstring other;
-  file_facts a = describe(first, one);
-  file_facts b = describe(second, other);
-  if (a.disk && b.disk) identify(first, second, a, b);
-  const path_match paths = compare_paths(one, other);
-  identity verdict = judge_identity(a, b, paths, lock_answer::not_tried);
-  if (verdict == identity::try_lock) {
-    verdict = judge_identity(a, b, paths, try_lock(first, first_access, second, GENERIC_WRITE));
-  }
-  return verdict == identity::one;
-}
-
 // A C runtime descriptor that owns `handle`; -1, the handle closed, when
 // there is none (or no handle).
 int descriptor_of(HANDLE handle, int flags) {
@@ -182,23 +171,67 @@ int descriptor_of(HANDLE handle, int flags) {
   return file;
 }
 
-// Opens the header without changing it, creating it if need be (then
-// `created` is set), or only when it exists; -1 when it cannot be opened.
-// Another process (an indexer, a virus scanner, a reader) may hold it
-// without sharing writes for a moment: it is tried for about two seconds.
-int open_header_as(const char* path, DWORD disposition, bool& created) {
-  const std::wstring name = wide_from_utf8(path);
+// Another process (an indexer, a virus scanner, a reader) may hold a file
+// without sharing what is asked for a moment: it is tried for about two
+// seconds.
+HANDLE create_file(const std::wstring& name, DWORD access, DWORD share, DWORD disposition) {
   HANDLE handle = INVALID_HANDLE_VALUE;
   for (int attempt = 0; attempt <= 40; ++attempt) {
     if (attempt > 0) Sleep(50);
-    handle = CreateFileW(name.c_str(), GENERIC_WRITE,
-                         FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                         disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
+    handle = CreateFileW(name.c_str(), access, share, nullptr, disposition, FILE_ATTRIBUTE_NORMAL,
+                         nullptr);
     if (handle != INVALID_HANDLE_VALUE || GetLastError() != ERROR_SHARING_VIOLATION) break;
   }
-  created = handle != INVALID_HANDLE_VALUE && disposition == OPEN_ALWAYS &&
-            GetLastError() != ERROR_ALREADY_EXISTS && GetFileType(handle) == FILE_TYPE_DISK;
-  return descriptor_of(handle, _O_WRONLY | _O_TEXT);
+  return handle;
+}
+
+open_error error_of(DWORD error) {
+  switch (error) {
+    case ERROR_FILE_EXISTS:
+    case ERROR_ALREADY_EXISTS:
+      return open_error::exists;
+    case ERROR_FILE_NOT_FOUND:
+      return open_error::absent;
+    case ERROR_ACCESS_DENIED:
+    case ERROR_WRITE_PROTECT:
+      return open_error::denied;
+    default:
+      return open_error::failed;
+  }
+}
+
+file_kind kind_of(HANDLE file) {
+  switch (GetFileType(file)) {
+    case FILE_TYPE_DISK:
+      return file_kind::regular;
+    case FILE_TYPE_CHAR:
+      return file_kind::character_device;
+    case FILE_TYPE_PIPE:
+      return file_kind::fifo;
+    default:
+      return file_kind::other;
+  }
+}
+
+// A disk file's links, size and ids; a file whose deletion is pending has
+// no name left.
+bool status_of_handle(HANDLE file, file_status& status) {
+  status = {};
+  status.kind = kind_of(file);
+  if (status.kind != file_kind::regular) return true;
+  BY_HANDLE_FILE_INFORMATION info{};
+  if (GetFileInformationByHandle(file, &info) == 0) return false;
+  if ((info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) status.kind = file_kind::directory;
+  status.links = info.nNumberOfLinks;
+  status.size = std::uint64_t{info.nFileSizeHigh} << 32 | info.nFileSizeLow;
+  status.volume = info.dwVolumeSerialNumber;
+  status.node = std::uint64_t{info.nFileIndexHigh} << 32 | info.nFileIndexLow;
+  FILE_STANDARD_INFO standard{};
+  if (GetFileInformationByHandleEx(file, FileStandardInfo, &standard, sizeof standard) != 0 &&
+      standard.DeletePending) {
+    status.links = 0;
+  }
+  return true;
 }
 
 // A standard descriptor with no handle: a program started without one (by a
@@ -266,7 +299,7 @@ console::console() : nowhere_(_fileno(stdout) < 0) {
 void console::write(std::string_view text) {
   if (nowhere_) return;
   if (handle_ == nullptr) {
-    os::write_standard_output(text);
+    std::fwrite(text.data(), 1, text.size(), stdout);
     return;
   }
   while (!text.empty()) {
@@ -297,7 +330,7 @@ void console::write_wide(const char* text, std::size_t size) {
 
 bool console::flush() {
   if (nowhere_) return true;
-  if (handle_ == nullptr) return os::flush_standard_output();
+  if (handle_ == nullptr) return std::fflush(stdout) == 0 && std::ferror(stdout) == 0;
   write_wide(pending_, pending_size_);  // an unfinished character, shown as it can be
   pending_size_ = 0;
   return !failed_;
@@ -316,137 +349,153 @@ std::ptrdiff_t read_some(int file, char* buffer, std::size_t size) {
   return _read(file, buffer, chunk(size));
 }
 
-bool close_file(int file) { return _close(file) == 0; }
-
-namespace os {
+// An offset given to a synchronous handle: the read starts there, and one
+// at the end fails with ERROR_HANDLE_EOF.
+std::ptrdiff_t read_at(int file, std::uint64_t offset, char* buffer, std::size_t size) {
+  OVERLAPPED at{};
+  at.Offset = static_cast<DWORD>(offset);
+  at.OffsetHigh = static_cast<DWORD>(offset >> 32);
+  DWORD got = 0;
+  if (ReadFile(handle_of(file), buffer, chunk(size), &got, &at) == 0) {
+    return GetLastError() == ERROR_HANDLE_EOF ? 0 : -1;
+  }
+  return static_cast<std::ptrdiff_t>(got);
+}
 
 // In text mode the count says how many of the caller's bytes were taken, not
 // which of them reached the file when a write inside failed: anything short
 // of all of them is a failure, never written again.
-bool write_bytes(int file, std::string_view& text) {
-  const unsigned int size = chunk(text.size());
-  if (_write(file, text.data(), size) != static_cast<int>(size)) return false;
-  text.remove_prefix(size);
+bool write_all(int file, std::string_view text) {
+  while (!text.empty()) {
+    const unsigned int size = chunk(text.size());
+    if (_write(file, text.data(), size) != static_cast<int>(size)) return false;
+    text.remove_prefix(size);
+  }
   return true;
 }
 
-const char* const separators = "\\/";
+bool close_file(int file) { return _close(file) == 0; }
 
-int open_for_writing(const char* path, bool& created) {
-  return open_header_as(path, OPEN_ALWAYS, created);
+// Windows opens by whole path: the place's name is the path.
+bool open_folder(const char* path, place& at) {
+  at.folder = -1;
+  at.name = path;
+  return !at.name.empty() && at.name.find_last_of(separators) != at.name.size() - 1;
 }
+
+void close_folder(place&) {}
+
+// Links are followed, as the system opens files; the header's text is
+// written in text mode.
+opened open_at(const place& at, how mode) {
+  constexpr DWORD share_all = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+  const std::wstring name = wide_from_utf8(at.name.c_str());
+  HANDLE handle = INVALID_HANDLE_VALUE;
+  int flags = _O_WRONLY | _O_TEXT;
+  switch (mode) {
+    case how::read:
+      handle = create_file(name, GENERIC_READ, share_all, OPEN_EXISTING);
+      flags = _O_RDONLY;
+      break;
+    case how::create:
+    case how::create_private:
+      handle = create_file(name, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE, CREATE_NEW);
+      break;
+    case how::write:
+    case how::write_waiting:
+      handle = create_file(name, GENERIC_WRITE, share_all, OPEN_ALWAYS);
+      break;
+  }
+  if (handle == INVALID_HANDLE_VALUE) return {-1, error_of(GetLastError())};
+  const int file = descriptor_of(handle, flags);
+  return {file, file == -1 ? open_error::failed : open_error::none};
+}
+
+bool status_of(int file, file_status& status) { return status_of_handle(handle_of(file), status); }
+
+// The name itself, a reparse point not followed.
+bool status_at(const place& at, file_status& status) {
+  const HANDLE file =
+      CreateFileW(wide_from_utf8(at.name.c_str()).c_str(), FILE_READ_ATTRIBUTES,
+                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                  FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  const bool known = status_of_handle(file, status);
+  CloseHandle(file);
+  return known;
+}
+
+// Folders are guarded by their ACLs, which a sticky bit does not stand for.
+bool folder_status(const place&, file_status& status) {
+  status = {};
+  status.kind = file_kind::directory;
+  return true;
+}
+
+bool follow_link(place&) { return false; }
 
 // A reparse point is followed to the file it leads to: a link's target, or
 // the file itself for a reparse point that is no link (a cloud placeholder,
 // a deduplicated file).
-found look_at(const char* path, std::string& target) {
-  target = path;
-  const std::wstring name = wide_from_utf8(path);
-  const DWORD attributes = GetFileAttributesW(name.c_str());
-  if (attributes == INVALID_FILE_ATTRIBUTES) {
-    return GetLastError() == ERROR_FILE_NOT_FOUND ? found::nothing : found::other;
-  }
-  if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return found::other;
-  if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0) return found::regular_file;
-  const HANDLE file = CreateFileW(name.c_str(), FILE_READ_ATTRIBUTES,
-                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                  OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return found::other;  // leads nowhere: written in place
+bool final_place(int file, place& at) {
+  const DWORD attributes = GetFileAttributesW(wide_from_utf8(at.name.c_str()).c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES) return false;
+  if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0) return true;
   std::wstring resolved;
-  BY_HANDLE_FILE_INFORMATION info{};
-  const bool regular = GetFileType(file) == FILE_TYPE_DISK && final_path(file, resolved) &&
-                       GetFileInformationByHandle(file, &info) != 0 &&
-                       (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
-  CloseHandle(file);
-  if (!regular) return found::other;
-  target = utf8_from_wide(resolved.c_str());
-  return found::regular_file;
+  if (!final_path(handle_of(file), resolved)) return false;
+  at.name = utf8_from_wide(resolved.c_str());
+  return true;
 }
 
-// A device name, such as NUL, looks like a file until it is open.
-int open_existing(const char* path, bool& regular) {
-  bool created = false;
-  const int file = open_header_as(path, OPEN_EXISTING, created);
-  regular = file != -1 && GetFileType(handle_of(file)) == FILE_TYPE_DISK;
-  return file;
-}
+std::uint32_t user() { return 0; }
 
-// Refuses the open header when it is the listing or the disk file that
-// standard output goes to.
-header_open refuse_taken(int listing, int header) {
-  const HANDLE handle = handle_of(header);
-  if (same_file(handle_of(listing), GENERIC_READ, handle)) return header_open::same_as_listing;
-  const HANDLE output = handle_of(1);
-  std::fflush(stdout);  // what the console was given is in its file, which has a size of its own
-  if (GetFileType(output) == FILE_TYPE_DISK && same_file(output, GENERIC_WRITE, handle)) {
-    return header_open::same_as_console;
-  }
-  return header_open::opened;
-}
+bool make_blocking(int) { return true; }
 
 bool empty_file(int file) {
   const HANDLE handle = handle_of(file);
   return GetFileType(handle) != FILE_TYPE_DISK || SetEndOfFile(handle) != 0;
 }
 
-// Reads through a second handle of the same file, in binary. A file that
-// another run is replacing (its deletion pending) has nothing to protect.
-int open_reader(int file, const char*, bool& regular) {
-  const HANDLE handle = handle_of(file);
-  regular = GetFileType(handle) == FILE_TYPE_DISK;
-  if (!regular) return -1;
-  const HANDLE reader =
-      ReOpenFile(handle, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, 0);
-  FILE_STANDARD_INFO standard{};
-  if (reader == INVALID_HANDLE_VALUE &&
-      GetFileInformationByHandleEx(handle, FileStandardInfo, &standard, sizeof standard) != 0 &&
-      standard.DeletePending) {
-    regular = false;
-  }
-  return descriptor_of(reader, _O_RDONLY);
-}
-
-bool size_of(int reader, std::uint64_t& size) {
-  LARGE_INTEGER bytes{};
-  if (GetFileSizeEx(handle_of(reader), &bytes) == 0) return false;
-  size = static_cast<std::uint64_t>(bytes.QuadPart);
+// Wine gives no path and no lock for a redirected standard output.
+bool identity_facts(int first, int second, file_facts& a, file_facts& b, path_match& paths) {
+  const HANDLE one = handle_of(first);
+  const HANDLE other = handle_of(second);
+  std::wstring one_path;
+  std::wstring other_path;
+  a = describe(one, one_path);
+  b = describe(other, other_path);
+  if (a.disk && b.disk) identify(one, other, a, b);
+  paths = compare_paths(one_path, other_path);
   return true;
 }
 
-// An offset given to a synchronous handle: the read starts there, and one
-// at the end fails with ERROR_HANDLE_EOF.
-std::ptrdiff_t read_at(int reader, std::uint64_t offset, char* buffer, std::size_t size) {
-  OVERLAPPED at{};
-  at.Offset = static_cast<DWORD>(offset);
-  at.OffsetHigh = static_cast<DWORD>(offset >> 32);
-  DWORD got = 0;
-  if (ReadFile(handle_of(reader), buffer, chunk(size), &got, &at) == 0) {
-    return GetLastError() == ERROR_HANDLE_EOF ? 0 : -1;
-  }
-  return static_cast<std::ptrdiff_t>(got);
+lock_answer try_lock(int first, bool first_writes, int second, bool second_writes) {
+  return try_lock(handle_of(first), first_writes ? GENERIC_WRITE : GENERIC_READ,
+                  handle_of(second), second_writes ? GENERIC_WRITE : GENERIC_READ);
 }
+
+// The new file gets the folder's default security and the usual attributes.
+bool set_owner(int, std::uint32_t, std::uint32_t) { return true; }
+bool set_mode(int, std::uint32_t) { return true; }
+bool attribute_names(int, std::string& names) {
+  names.clear();
+  return true;
+}
+bool get_attribute(int, const char*, std::string&) { return false; }
+attribute_set set_attribute(int, const char*, std::string_view) { return attribute_set::failed; }
+bool remove_attribute(int, const char*) { return true; }
 
 unsigned long process_id() { return GetCurrentProcessId(); }
 
-// Creates `part` for writing, in text mode; -1 with `exists` when it is there.
-int create_new(const std::string& part, int, bool& exists, bool& denied) {
-  const HANDLE handle =
-      CreateFileW(wide_from_utf8(part.c_str()).c_str(), GENERIC_WRITE,
-                  FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL,
-                  nullptr);
-  exists = handle == INVALID_HANDLE_VALUE && GetLastError() == ERROR_FILE_EXISTS;
-  denied = handle == INVALID_HANDLE_VALUE && GetLastError() == ERROR_ACCESS_DENIED;
-  return descriptor_of(handle, _O_WRONLY | _O_TEXT);
-}
+const char* const separators = "\\/";
 
 // Another process (an indexer, a virus scanner) may hold the header for a
-// moment: the rename is tried again for about two seconds. The new file has
-// the folder's default security and the usual attributes.
-bool move_over(const std::string& part, const char* path) {
-  const std::wstring from = wide_from_utf8(part.c_str());
-  const std::wstring to = wide_from_utf8(path);
+// moment: the rename is tried again for about two seconds.
+bool rename_to(const place& at, const std::string& from) {
+  const std::wstring source = wide_from_utf8(from.c_str());
+  const std::wstring target = wide_from_utf8(at.name.c_str());
   for (int attempt = 0;; ++attempt) {
-    if (MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING) != 0) return true;
+    if (MoveFileExW(source.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING) != 0) return true;
     const DWORD error = GetLastError();
     if (attempt == 40 || (error != ERROR_ACCESS_DENIED && error != ERROR_SHARING_VIOLATION &&
                           error != ERROR_LOCK_VIOLATION)) {
@@ -456,6 +505,6 @@ bool move_over(const std::string& part, const char* path) {
   }
 }
 
-void remove_file(const std::string& path) { DeleteFileW(wide_from_utf8(path.c_str()).c_str()); }
+void remove_at(const place& at) { DeleteFileW(wide_from_utf8(at.name.c_str()).c_str()); }
 
 }  // namespace os

@@ -1,0 +1,57 @@
+// Whether a file may be written as the header, and the rights its
+// replacement takes.
+#include "header_policy.h"
+
+namespace {
+
+// Anyone may write to the folder, and only a file's owner (or the folder's)
+// may remove or rename it: /tmp, a shared drop folder.
+bool shared(const os::file_status& folder) {
+  constexpr std::uint32_t open_to_all = os::mode_sticky | os::mode_others_write;
+  return folder.kind == os::file_kind::directory && (folder.mode & open_to_all) == open_to_all;
+}
+
+// Made by neither the user nor the folder's owner, in a shared folder.
+bool someone_elses(const os::file_status& file, const os::file_status& folder,
+                   std::uint32_t user) {
+  return shared(folder) && file.owner != user && file.owner != folder.owner;
+}
+
+}  // namespace
+
+header_verdict judge_header(const header_facts& facts) {
+  const os::file_kind kind = facts.file.kind;
+  if (kind == os::file_kind::directory || kind == os::file_kind::link ||
+      kind == os::file_kind::other) {
+    return header_verdict::cannot_write;
+  }
+  const bool plantable = kind == os::file_kind::regular || kind == os::file_kind::fifo;
+  if (plantable && !facts.created && someone_elses(facts.file, facts.folder, facts.user)) {
+    return header_verdict::another_users_file;
+  }
+  if (kind == os::file_kind::regular && facts.replace && !facts.created) {
+    return header_verdict::replace;
+  }
+  return header_verdict::write_in_place;
+}
+
+bool is_planted_link(const os::file_status& link, const os::file_status& folder,
+                     std::uint32_t user) {
+  return someone_elses(link, folder, user);
+}
+
+std::uint32_t mode_to_give(const os::file_status& old, const os::file_status& made) {
+  std::uint32_t mode = old.mode & 07777;
+  if (made.owner != old.owner || made.group != old.group) {
+    mode &= ~(os::mode_setuid | os::mode_setgid);
+  }
+  return mode;
+}
+
+bool copies_attribute(std::string_view name, bool owner_kept) {
+  return owner_kept || name != "security.capability";
+}
+
+bool is_privileged_attribute(std::string_view name) {
+  return name.starts_with("security.") || name.starts_with("trusted.");
+}
