@@ -1,0 +1,3 @@
+/* Notes on the boot code:
+.1 see section 1 of the manual
+*/
