@@ -7,6 +7,8 @@
 #   stdout       the console text; @1@ to @3@ stand for the run's last three
 #                arguments (input_file, output_file, array_name after any options)
 #   status       the exit status
+#   stdout.N, status.N  optional: what run N (the first is 1) prints and
+#                gives, where it differs from stdout and status
 #   given/       the files the run starts with, in its working folder
 #   expected/    the files it must leave that differ from given/; no others may exist
 #   wrap         optional: a command the program runs under, such as sh -c '... "$@"'
@@ -42,6 +44,16 @@ function(read_bytes file crlf out)
     string(REPLACE " " "" hex "${hex}")
   endif()
   set(${out} "${hex}" PARENT_SCOPE)
+endfunction()
+
+# Gives a text file this system's line ends, for a setup script: a header
+# as marvot writes it here.
+function(native_line_ends file)
+  if(WINDOWS)
+    file(READ "${file}" text)
+    string(REPLACE "\n" "\r\n" text "${text}")
+    file(WRITE "${file}" "${text}")
+  endif()
 endfunction()
 
 function(list_files dir out)
@@ -92,6 +104,14 @@ function(prepare)
   endforeach()
 endfunction()
 
+# The file `name` of the case, or `name`.N where run N has one of its own.
+function(expected_for name out)
+  set(${out} "${CASE}/${name}" PARENT_SCOPE)
+  if(EXISTS "${CASE}/${name}.${number}")
+    set(${out} "${CASE}/${name}.${number}" PARENT_SCOPE)
+  endif()
+endfunction()
+
 function(run_once line)
   set(native "${WORK}")
   if(WINDOWS)
@@ -112,7 +132,9 @@ function(run_once line)
   cmake_language(EVAL CODE "execute_process(COMMAND ${command} WORKING_DIRECTORY [==[${WORK}]==]
       OUTPUT_FILE [==[${WORK}.out]==] ERROR_FILE [==[${WORK}.err]==] RESULT_VARIABLE status)")
 
-  file(READ "${CASE}/stdout" want)
+  expected_for(stdout stdout_file)
+  expected_for(status status_file)
+  file(READ "${stdout_file}" want)
   list(LENGTH arguments count)
   math(EXPR first "${count} - 3")  # the three arguments that follow the options
   foreach(index RANGE 1 3)
@@ -127,7 +149,7 @@ function(run_once line)
   read_bytes("${WORK}.out" OFF out_hex)
   file(READ "${WORK}.out" out)
   file(READ "${WORK}.err" err)
-  file(READ "${CASE}/status" want_status)
+  file(READ "${status_file}" want_status)
   string(STRIP "${want_status}" want_status)
   if(NOT err STREQUAL "")
     fail("wrote to standard error:\n${err}")
@@ -161,7 +183,9 @@ endif()
 file(READ "${CASE}/cmd" runs)
 string(REGEX REPLACE "\n$" "" runs "${runs}")
 string(REPLACE "\n" ";" runs "${runs}")  # a blank line is a run without arguments
+set(number 0)
 foreach(run IN LISTS runs)
+  math(EXPR number "${number} + 1")
   run_once("${run}")
 endforeach()
 set(run "after the last run")
