@@ -30,6 +30,8 @@ using os::console;
 constexpr std::size_t block_size = std::size_t{1} << 20;
 // The header text of one block: at most 22 bytes for a 14-byte listing line.
 constexpr std::size_t text_reserve = 2 * block_size;
+// The old header is read in pieces of this size to compare it with the new.
+constexpr std::size_t compare_size = std::size_t{64} << 10;
 
 // What the options ask for, given anywhere among the three arguments.
 struct options {
@@ -60,6 +62,7 @@ struct translation {
 struct buffers {
   std::unique_ptr<char[]> block;
   header_text text;
+  std::unique_ptr<char[]> old_text;  // the replaced header's, compared with the new
 };
 
 struct tally {
@@ -105,7 +108,8 @@ void print_usage(console& out) {
 void print_options(console& out) {
   out.write("\n\toptions, anywhere before --:\n"
             "\t-q, --quiet = print only what says why a run failed\n"
-            "\t--replace = write a new file that replaces output_file only on success\n"
+            "\t--replace = write a new file that replaces output_file only on success,\n"
+            "\t            and leave output_file as it is when its text is unchanged\n"
             "\t--version = print the version and exit\n"
             "\t-h, --help = print this text and exit\n"
             "\t-- = end of the options\n");
@@ -183,14 +187,15 @@ std::string_view decimal(std::int64_t number, std::array<char, 24>& digits) {
 std::optional<buffers> allocate_buffers(std::size_t array_name_size) {
   try {
     return buffers{std::make_unique_for_overwrite<char[]>(block_size),
-                   header_text(text_reserve + array_name_size)};
+                   header_text(text_reserve + array_name_size),
+                   std::make_unique_for_overwrite<char[]>(compare_size)};
   } catch (const std::bad_alloc&) {
     return std::nullopt;
   }
 }
 
-bool write_out(header_text& text, int output) {
-  const bool written = os::write_all(output, text.view());
+bool write_out(header_text& text, header_file& output) {
+  const bool written = output.write(text.view());
   text.clear();
   return written;
 }
@@ -249,7 +254,7 @@ class line_messages final : public line_reporter {
 };
 
 // Scans the listing block by block, writing out each block's header text.
-stop scan_blocks(buffers& memory, int input, int output, listing_scanner& scanner,
+stop scan_blocks(buffers& memory, int input, header_file& output, listing_scanner& scanner,
                  line_messages& messages) {
   for (;;) {
     const std::ptrdiff_t size = os::read_some(input, memory.block.get(), block_size);
@@ -310,15 +315,14 @@ exit_status convert(const translation& run, buffers& memory, int input, header_f
   tally counts;
   counts.faulty = !check_array_name(run);
   write_array_head(memory.text, run.array_name);
-  const int output = header.descriptor();
   listing_scanner scanner;
   line_messages messages(run, counts);
-  stop stopped = scan_blocks(memory, input, output, scanner, messages);
+  stop stopped = scan_blocks(memory, input, header, scanner, messages);
   if (stopped == stop::end_of_listing) {
     scanner.finish(memory.text, messages);
     write_array_tail(memory.text);
   }
-  if (stopped != stop::write_error && !write_out(memory.text, output)) {
+  if (stopped != stop::write_error && !write_out(memory.text, header)) {
     stopped = stop::write_error;
   }
   counts.opcodes = scanner.records();
@@ -373,13 +377,12 @@ const char* refusal(header_open opened) {
 
 // Opens the header and checks that it may be written: it is neither the
 // listing nor standard output's file, and holds no opcode record.
-bool prepare_header(const translation& run, int input, std::span<char> scratch,
-                    header_file& header) {
+bool prepare_header(const translation& run, int input, buffers& memory, header_file& header) {
   if (const char* const refused = refusal(header.open(input))) {
     say_about_header(run, refused);
     return false;
   }
-  const header_content content = header.look_inside(scratch.data(), scratch.size());
+  const header_content content = header.look_inside(memory.block.get(), block_size);
   if (content == header_content::opcode_records) {
     say_about_header(run, "] holds opcode records, so it may be a listing: left untouched\n");
     return false;
@@ -388,7 +391,7 @@ bool prepare_header(const translation& run, int input, std::span<char> scratch,
     say_about_header(run, refusal(header_open::unreadable));
     return false;
   }
-  const header_begin begun = header.begin();
+  const header_begin begun = header.begin({memory.old_text.get(), compare_size});
   if (begun == header_begin::folder_not_writable) {
     say_about_header(run, "] cannot be replaced: its folder cannot be written\n");
     return false;
@@ -416,7 +419,7 @@ exit_status translate(const translation& run) {
   }
   progress(run, {"Opening output file [", run.output_path, "]...\n"});
   header_file header(run.output_path, run.chosen.replace);
-  if (!prepare_header(run, input, {memory->block.get(), block_size}, header)) {
+  if (!prepare_header(run, input, *memory, header)) {
     return exit_failed;
   }
   return settle(run, header, convert(run, *memory, input, header));

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <string>
 #include <string_view>
 
@@ -241,7 +242,7 @@ header_content header_file::look_inside(char* buffer, std::size_t size) const {
   return gone ? header_content::no_records : header_content::unreadable;
 }
 
-header_begin header_file::begin() {
+header_begin header_file::begin(std::span<char> scratch) {
   if (!replace_) {
     const bool begun = os::make_blocking(file_) && os::empty_file(file_);
     return begun ? header_begin::begun : header_begin::failed;
@@ -261,7 +262,53 @@ header_begin header_file::begin() {
   }
   file_ = got.file;
   part_ = part.name;
+  same_ = existing_ != -1;
+  old_text_ = scratch;
   return header_begin::begun;
+}
+
+bool header_file::write(std::string_view text) {
+  if (same_) same_ = same_text(text);
+  return os::write_all(file_, text);
+}
+
+// Whether the old header holds `text` where the comparison stands, as the
+// system writes it: each line feed as its line end (CR LF on Windows).
+bool header_file::same_text(std::string_view text) {
+  const std::string_view line_end = os::line_end;
+  while (!text.empty()) {
+    std::size_t take = std::min(text.size(), old_text_.size() / line_end.size());
+    std::string_view piece = text.substr(0, take);
+    std::size_t size = take;
+    if (line_end.size() > 1) size += std::count(piece.begin(), piece.end(), '\n') * (line_end.size() - 1);
+    if (os::read_at(existing_, compared_, old_text_.data(), size) != static_cast<std::ptrdiff_t>(size)) {
+      return false;
+    }
+    compared_ += size;
+    text.remove_prefix(take);
+    if (line_end.size() == 1) {
+      if (std::memcmp(piece.data(), old_text_.data(), size) != 0) return false;
+      continue;
+    }
+    const char* old = old_text_.data();
+    for (const char c : piece) {
+      const std::string_view expected = c == '\n' ? line_end : std::string_view(&c, 1);
+      if (std::string_view(old, expected.size()) != expected) return false;
+      old += expected.size();
+    }
+  }
+  return true;
+}
+
+// The old header holds the new text, all of it, and is still the file that
+// the header's name leads to, as it was when it was opened: the last run to
+// finish wins, so a header changed meanwhile is replaced.
+bool header_file::old_header_kept() {
+  os::file_status now;
+  os::file_status there;
+  return same_ && compared_ == old_.size && os::status_of(existing_, now) &&
+         now.size == old_.size && now.modified == old_.modified && now.changed == old_.changed &&
+         os::status_at(place_, there) && same_node(there, old_);
 }
 
 // Data first, then owner and group, attributes, and the mode last: the
@@ -292,12 +339,16 @@ bool header_file::close() {
 }
 
 bool header_file::commit() {
+  const bool kept = existing_ != -1 && old_header_kept();
   if (existing_ != -1) os::close_file(existing_);  // Windows renames over no open file
   existing_ = -1;
-  const bool moved = part_.empty() || os::rename_to(place_, part_);
-  if (moved) part_.clear();
-  discard();
-  return moved;
+  bool done = true;
+  if (!part_.empty() && !kept) {
+    done = os::rename_to(place_, part_);
+    if (done) part_.clear();
+  }
+  discard();  // removes the new file where it did not take the header's place
+  return done;
 }
 
 void header_file::discard() {

@@ -3,7 +3,10 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
+#include <span>
 #include <string>
+#include <string_view>
 
 #include "platform.h"
 
@@ -46,15 +49,19 @@ class header_file {
   // in blocks of `buffer`'s size. A header as written here is known from its
   // start, end and size alone.
   header_content look_inside(char* buffer, std::size_t size) const;
-  // Empties the header, or creates the new file.
-  header_begin begin();
-  // Where the header's text goes, once begun.
-  int descriptor() const { return file_; }
+  // Empties the header, or creates the new file. With --replace, the text
+  // written is compared with the old header's as it goes, read in pieces
+  // of `scratch`'s size.
+  header_begin begin(std::span<char> scratch);
+  // Writes the next part of the header's text; false when it cannot.
+  bool write(std::string_view text);
   // Ends the writing: the new file gets the old header's owner, ACL,
   // attributes and mode, and is closed; false when any of that failed, or a
   // write failed late.
   bool close();
-  // Puts the new file in the header's place; false when it cannot.
+  // Puts the new file in the header's place, or where its text is the old
+  // header's and that header is as it was, keeps the old header and removes
+  // the new file; false when it cannot.
   bool commit();
   // Closes everything and removes the new file, if there is one.
   void discard();
@@ -67,6 +74,8 @@ class header_file {
   header_open check_identity(int listing);
   header_open refuse(header_open why);
   bool give_rights();
+  bool same_text(std::string_view text);
+  bool old_header_kept();
 
   std::string path_;
   bool replace_;
@@ -76,4 +85,7 @@ class header_file {
   os::file_status old_{};  // what the system said of it
   int file_ = -1;          // the file written to
   std::string part_;       // the new file's name, once made
+  std::span<char> old_text_;  // room for a piece of the old header's text
+  bool same_ = false;         // the text written so far is the old header's
+  std::uint64_t compared_ = 0;  // bytes of the old header compared
 };

@@ -50,6 +50,8 @@ struct file_status {
   std::uint64_t size = 0;
   std::uint64_t volume = 0;  // with `node`, which file it is
   std::uint64_t node = 0;
+  std::int64_t modified = 0;  // when its data last changed, and its status
+  std::int64_t changed = 0;   // (in the system's own units)
 };
 
 constexpr std::uint32_t mode_sticky = 01000;
@@ -128,6 +130,9 @@ bool remove_attribute(int file, const char* name);
 constexpr std::string_view access_acl = "system.posix_acl_access";
 
 unsigned long process_id();
+// What a line feed written to a text file becomes on the disk.
+extern const std::string_view line_end;
+
 // What ends a folder's name in a path, and the longest name of one file,
 // in bytes of UTF-8 (Windows counts UTF-16 units, never more).
 extern const char* const separators;

@@ -46,6 +46,10 @@ file_kind kind_of(mode_t mode) {
   return file_kind::other;
 }
 
+std::int64_t nanoseconds(const struct timespec& time) {
+  return static_cast<std::int64_t>(time.tv_sec) * 1000000000 + time.tv_nsec;
+}
+
 file_status status_from(const struct stat& status) {
   return {kind_of(status.st_mode),
           static_cast<std::uint32_t>(status.st_uid),
@@ -54,7 +58,9 @@ file_status status_from(const struct stat& status) {
           static_cast<std::uint64_t>(status.st_nlink),
           static_cast<std::uint64_t>(status.st_size),
           static_cast<std::uint64_t>(status.st_dev),
-          static_cast<std::uint64_t>(status.st_ino)};
+          static_cast<std::uint64_t>(status.st_ino),
+          nanoseconds(status.st_mtim),
+          nanoseconds(status.st_ctim)};
 }
 
 open_error error_of(int error) {
@@ -295,6 +301,7 @@ bool remove_attribute(int, const char*) { return true; }
 unsigned long process_id() { return static_cast<unsigned long>(getpid()); }
 
 const char* const separators = "/";
+const std::string_view line_end = "\n";
 
 bool rename_to(const place& at, const std::string& from) {
   return renameat(at.folder, from.c_str(), at.folder, at.name.c_str()) == 0;

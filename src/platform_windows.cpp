@@ -231,6 +231,10 @@ bool status_of_handle(HANDLE file, file_status& status) {
       standard.DeletePending) {
     status.links = 0;
   }
+  FILE_BASIC_INFO times{};
+  if (GetFileInformationByHandleEx(file, FileBasicInfo, &times, sizeof times) == 0) return false;
+  status.modified = times.LastWriteTime.QuadPart;
+  status.changed = times.ChangeTime.QuadPart;
   return true;
 }
 
@@ -488,6 +492,7 @@ bool remove_attribute(int, const char*) { return true; }
 unsigned long process_id() { return GetCurrentProcessId(); }
 
 const char* const separators = "\\/";
+const std::string_view line_end = "\r\n";
 
 // Another process (an indexer, a virus scanner) may hold the header for a
 // moment: the rename is tried again for about two seconds.
