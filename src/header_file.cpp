@@ -150,7 +150,6 @@ header_open header_file::open(int listing) {
     const header_verdict verdict = judge_header(facts);
     if (verdict == header_verdict::another_users_file) return header_open::another_users_file;
     if (verdict == header_verdict::replace) return header_open::unreadable;
-    if (got.error == os::open_error::denied && !replace_) return header_open::failed;
     replace_ = false;  // a device or FIFO, written in place
     got = os::open_at(place_, os::how::write_waiting);
   }
@@ -187,7 +186,6 @@ header_open header_file::judge(int listing) {
 // opened again for writing, which must give the same file.
 bool header_file::reopen_for_writing(const os::file_status& judged) {
   os::close_file(file_);
-  file_ = -1;
   replace_ = false;
   os::opened got = os::open_at(place_, os::how::write);
   if (got.error == os::open_error::no_reader) got = os::open_at(place_, os::how::write_waiting);

@@ -41,6 +41,7 @@ const struct {
     {"two ids, volume unknown", f(0, 1), f(0, 2), unknown, untried, two},
     {"one id unknown", f(7, 1), f(7, 0), unknown, untried, lock},
     {"one id, volume unknown: paths", f(0, 1), f(0, 1), equal, untried, one},
+    {"one id, one volume unknown", f(7, 1), f(0, 1), unknown, untried, lock},
     {"no ids, other paths, one link each", f(0, 0), f(0, 0), other, untried, two},
     {"no ids, other paths, hard links", f(0, 0, 2), f(0, 0, 2), other, untried, lock},
     {"no ids, no paths, other sizes", f(0, 0, 1, 10), f(0, 0, 1, 11), unknown, untried, two},
