@@ -137,7 +137,7 @@ void check_scanner(std::string_view listing, std::size_t block, bool vectorised,
   scanner.finish(text, faulty);
   write_array_tail(text);
   require(static_cast<std::size_t>(scanner.records()) == expected.records, "record count");
-  record_search search;
+  record_search search(vectorised);
   bool found = false;
   for (std::size_t at = 0; at < listing.size() && !found; at += block) {
     found = search.scan(listing.substr(at, block));

@@ -6,7 +6,6 @@
 #include <cstdint>
 #include <cstring>
 #include <initializer_list>
-#include <memory>
 #include <new>
 #include <optional>
 #include <span>
@@ -15,6 +14,7 @@
 #include "header_file.h"
 #include "header_writer.h"
 #include "listing_scanner.h"
+#include "page_memory.h"
 #include "platform.h"
 
 #ifdef _WIN32
@@ -60,9 +60,9 @@ struct translation {
 // Everything a conversion needs from memory, taken before the header is
 // opened, so that a lack of memory never leaves it half written.
 struct buffers {
-  std::unique_ptr<char[]> block;
+  page_buffer block;
   header_text text;
-  std::unique_ptr<char[]> old_text;  // the replaced header's, compared with the new
+  page_buffer old_text;  // the replaced header's, compared with the new
 };
 
 struct tally {
@@ -186,9 +186,8 @@ std::string_view decimal(std::int64_t number, std::array<char, 24>& digits) {
 
 std::optional<buffers> allocate_buffers(std::size_t array_name_size) {
   try {
-    return buffers{std::make_unique_for_overwrite<char[]>(block_size),
-                   header_text(text_reserve + array_name_size),
-                   std::make_unique_for_overwrite<char[]>(compare_size)};
+    return buffers{allocate_pages(block_size), header_text(text_reserve + array_name_size),
+                   allocate_pages(compare_size)};
   } catch (const std::bad_alloc&) {
     return std::nullopt;
   }

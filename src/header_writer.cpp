@@ -6,11 +6,11 @@
 #include <utility>
 
 header_text::header_text(std::size_t capacity)
-    : data_(std::make_unique_for_overwrite<char[]>(capacity)), capacity_(capacity) {}
+    : data_(allocate_pages(capacity)), capacity_(capacity) {}
 
 void header_text::grow(std::size_t needed) {
   const std::size_t capacity = std::max(2 * capacity_, size_ + needed);
-  auto data = std::make_unique_for_overwrite<char[]>(capacity);
+  page_buffer data = allocate_pages(capacity);
   std::memcpy(data.get(), data_.get(), size_);
   data_ = std::move(data);
   capacity_ = capacity;

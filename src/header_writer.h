@@ -5,8 +5,9 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
-#include <memory>
 #include <string_view>
+
+#include "page_memory.h"
 
 // The header's text on its way to the file: a block of memory that the
 // writer appends to and the caller writes out and empties. It grows only
@@ -32,7 +33,7 @@ class header_text {
  private:
   void grow(std::size_t needed);
 
-  std::unique_ptr<char[]> data_;
+  page_buffer data_;
   std::size_t size_ = 0;
   std::size_t capacity_;
 };

@@ -159,6 +159,68 @@ line_kind scan_opcode_record(std::string_view line, opcode_record& record) {
   return scan.finish(record);
 }
 
+namespace {
+
+// Bits 7, 15, ... 63 of `hits` as bits 0 to 7.
+std::uint64_t gather_bytes(std::uint64_t hits) {
+  return ((hits >> 7) * 0x0102040810204080) >> 56;
+}
+
+// Bit i is set where p[i] is `c`, for the 64 bytes at p: portable code,
+// eight bytes at a time where the machine is little-endian.
+std::uint64_t bytes_equal_plain(const char* p, char c) {
+  std::uint64_t found = 0;
+  if constexpr (std::endian::native == std::endian::little) {
+    for (int at = 0; at < 64; at += 8) {
+      std::uint64_t word = 0;
+      std::memcpy(&word, p + at, sizeof word);
+      found |= gather_bytes(matching_bytes(word, c)) << at;
+    }
+  } else {
+    for (int at = 0; at < 64; ++at) found |= std::uint64_t{p[at] == c} << at;
+  }
+  return found;
+}
+
+// The same with the SSE2 instructions that every x86-64 processor has.
+std::uint64_t bytes_equal_vectorised(const char* p, char c) {
+#ifdef MARVOT_SSE2
+  const __m128i wanted = _mm_set1_epi8(c);
+  std::uint64_t found = 0;
+  for (int at = 0; at < 64; at += 16) {
+    const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + at));
+    const auto hits = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, wanted)));
+    found |= std::uint64_t{hits} << at;
+  }
+  return found;
+#else
+  return bytes_equal_plain(p, c);
+#endif
+}
+
+std::uint64_t bytes_equal(const char* p, char c, bool vectorised) {
+  return vectorised ? bytes_equal_vectorised(p, c) : bytes_equal_plain(p, c);
+}
+
+// The first point in [p, end) that follows a line feed or a carriage return
+// in it, or `end`: the start of each line is looked at, 64 bytes at a time.
+const char* next_line_point(const char* p, const char* const end, bool vectorised) {
+  std::uint64_t carry = 0;  // the last window ended with a line end
+  for (; end - p >= 64; p += 64) {
+    const std::uint64_t ends = bytes_equal(p, '\n', vectorised) | bytes_equal(p, '\r', vectorised);
+    const std::uint64_t points = ((ends << 1) | carry) & bytes_equal(p, '.', vectorised);
+    if (points != 0) return p + std::countr_zero(points);
+    carry = ends >> 63;
+  }
+  for (bool after_end = carry != 0; p != end; ++p) {
+    if (after_end && *p == '.') return p;
+    after_end = *p == '\n' || *p == '\r';
+  }
+  return end;
+}
+
+}  // namespace
+
 bool record_search::reading::step(char c) {
   const bool blank = c == ' ' || (tabs && c == '\t');
   if (c == '\n' || (tabs && c == '\r')) {
@@ -188,77 +250,33 @@ bool record_search::reading::step(char c) {
   return false;
 }
 
-namespace {
-
-// The first line feed or carriage return in [p, end), or `end`, each found
-// by the C library's vectorised search.
-const char* next_line_end(const char* p, const char* end) {
-  const auto size = [&](const char* to) { return static_cast<std::size_t>(to - p); };
-  const auto* feed = static_cast<const char*>(std::memchr(p, '\n', size(end)));
-  const char* const stop = feed == nullptr ? end : feed;
-  const auto* ret = static_cast<const char*>(std::memchr(p, '\r', size(stop)));
-  return ret == nullptr ? stop : ret;
-}
-
-}  // namespace
-
 // Most lines are no record for either reading from their first character:
-// the rest of such a line is skipped at once.
+// once both readings have left a line, only a point at a line's start can
+// begin a record, and the bytes up to it are passed over 64 at a time. A
+// point after a carriage return starts a line only for the reading that
+// ends lines there.
 bool record_search::scan(std::string_view block) {
   using phase = reading::phase;
   const char* p = block.data();
   const char* const end = p + block.size();
   while (p != end && !found_) {
     if (plain_.now == phase::other && tabbed_.now == phase::other) {
-      p = next_line_end(p, end);
-      if (p == end) break;
+      const char* const point = next_line_point(p, end, vectorised_);
+      if (point == end) {  // what follows depends only on the block's last byte
+        plain_.step(end[-1]);
+        tabbed_.step(end[-1]);
+        break;
+      }
+      plain_.now = point[-1] == '\n' ? phase::after_point : phase::other;
+      tabbed_.now = phase::after_point;
+      p = point + 1;
+      continue;
     }
     const char c = *p++;
     found_ = plain_.step(c) || tabbed_.step(c);
   }
   return found_;
 }
-
-namespace {
-
-// Bits 7, 15, ... 63 of `hits` as bits 0 to 7.
-std::uint64_t gather_bytes(std::uint64_t hits) {
-  return ((hits >> 7) * 0x0102040810204080) >> 56;
-}
-
-// Bit i is set where p[i] is a line feed, for the 64 bytes at p: portable
-// code, eight bytes at a time where the machine is little-endian.
-std::uint64_t line_feeds_plain(const char* p) {
-  std::uint64_t feeds = 0;
-  if constexpr (std::endian::native == std::endian::little) {
-    for (int at = 0; at < 64; at += 8) {
-      std::uint64_t word = 0;
-      std::memcpy(&word, p + at, sizeof word);
-      feeds |= gather_bytes(matching_bytes(word, '\n')) << at;
-    }
-  } else {
-    for (int at = 0; at < 64; ++at) feeds |= std::uint64_t{p[at] == '\n'} << at;
-  }
-  return feeds;
-}
-
-// The same with the SSE2 instructions that every x86-64 processor has.
-std::uint64_t line_feeds_vectorised(const char* p) {
-#ifdef MARVOT_SSE2
-  const __m128i line_feed = _mm_set1_epi8('\n');
-  std::uint64_t feeds = 0;
-  for (int at = 0; at < 64; at += 16) {
-    const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + at));
-    const auto hits = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, line_feed)));
-    feeds |= std::uint64_t{hits} << at;
-  }
-  return feeds;
-#else
-  return line_feeds_plain(p);
-#endif
-}
-
-}  // namespace
 
 // A record whose line, from `start` to `line_feed`, lies in one block: its
 // field is found as line_scan finds it, without its phases.
@@ -295,7 +313,7 @@ const char* listing_scanner::scan_lines(std::string_view rest, header_text& text
   const char* window = line;
   const char* const end = window + rest.size();
   for (; end - window >= 64; window += 64) {
-    std::uint64_t feeds = vectorised_ ? line_feeds_vectorised(window) : line_feeds_plain(window);
+    std::uint64_t feeds = bytes_equal(window, '\n', vectorised_);
     for (; feeds != 0; feeds &= feeds - 1) {
       const char* const line_feed = window + std::countr_zero(feeds);
       take_line(line, line_feed, text, reporter);

@@ -58,6 +58,10 @@ line_kind scan_opcode_record(std::string_view line, opcode_record& record);
 // (tab-separated and CR-only listings). No header holds one.
 class record_search {
  public:
+  // With `vectorised` false, plain portable code finds the lines' starts, as
+  // it does on machines without SSE2; the tests run both.
+  explicit record_search(bool vectorised = true) : vectorised_(vectorised) {}
+
   // Scans the next block; true once a record has been found.
   bool scan(std::string_view block);
   // At the end of the file: true when a record was found.
@@ -76,6 +80,7 @@ class record_search {
   reading plain_{false};
   reading tabbed_{true};
   bool found_ = false;
+  bool vectorised_;
 };
 
 // A listing line that needs a message: an incomplete record (skipped), or an
