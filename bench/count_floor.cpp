@@ -1,8 +1,8 @@
 // The hardware's yardstick for the translator's speed: reads a listing in
-// 1 MiB blocks, counts its line feeds in a loop the compiler vectorises, and
-// writes a given number of bytes. It looks at every byte once and does
-// nothing else, so no program that reads every line and writes the header
-// can be faster.
+// page-aligned 1 MiB blocks (into which the system copies fastest), counts
+// its line feeds in a loop the compiler vectorises, and writes a given
+// number of bytes. It looks at every byte once and does nothing else, so no
+// program that reads every line and writes the header can be faster.
 #include <cstddef>
 #include <cstdio>
 #include <cstdlib>
@@ -21,7 +21,9 @@ int main(int argc, char* argv[]) {
   const int input = open(argv[1], O_RDONLY);
   const int output = open(argv[2], O_WRONLY | O_CREAT | O_TRUNC, 0666);
   if (input == -1 || output == -1) return 1;
-  const auto block = std::make_unique<unsigned char[]>(block_size);
+  const std::unique_ptr<unsigned char[], decltype(&std::free)> block(
+      static_cast<unsigned char*>(std::aligned_alloc(4096, block_size)), &std::free);
+  if (!block) return 1;
   std::size_t lines = 0;
   ssize_t size = 0;
   while ((size = read(input, block.get(), block_size)) > 0) {
