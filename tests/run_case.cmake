@@ -1,20 +1,26 @@
 # Runs the translator on one case folder: checks the console text and the exit
 # status of each of its command lines, then every file the runs left behind.
-#   cmake -D PROGRAM=... -D CASE=... -D WORK=... [-D EMULATOR=...] [-D WINDOWS=ON] -P run_case.cmake
+#   cmake -D PROGRAM=... -D CASE=... -D WORK=... [-D EMULATOR=...] [-D WINDOWS=ON] [-D ROOT=ON]
+#         -P run_case.cmake
+# ROOT: the case needs root and is skipped for anyone else.
 # A case folder holds:
 #   cmd          one run per line: the arguments, quoted as in a POSIX shell; the
 #                runs share one working folder
 #   stdout       the console text; @1@ to @3@ stand for the run's last three
-#                arguments (input_file, output_file, array_name after any options)
+#                arguments (input_file, output_file, array_name after any options),
+#                and a line @banner@ for the banner's three lines
 #   status       the exit status
 #   stdout.N, status.N  optional: what run N (the first is 1) prints and
-#                gives, where it differs from stdout and status
+#                gives, where it differs from stdout and status; stdout.N-M and
+#                status.N-M for runs N to M
 #   given/       the files the run starts with, in its working folder
 #   expected/    the files it must leave that differ from given/; no others may exist
+#                (a file in either may be a link into ../inputs/, where inputs
+#                that many cases share are named once)
 #   wrap         optional: a command the program runs under, such as sh -c '... "$@"'
-#   needs        optional: root skips the case for other users (the other
-#                words, linux, windows, unsanitized and native, are read by
-#                CMakeLists.txt)
+#   needs        optional, read by CMakeLists.txt: linux, windows, root,
+#                unsanitized (runs the program built without sanitizers) and
+#                native (not under an emulator)
 #   setup.cmake  optional: prepares the folder (WORK), naming in `made` the files
 #                it adds (they are not compared), or sets `skip` to a reason
 #   teardown.cmake  optional: runs after the program, before the files are compared
@@ -104,12 +110,22 @@ function(prepare)
   endforeach()
 endfunction()
 
-# The file `name` of the case, or `name`.N where run N has one of its own.
+# The file `name` of the case, or `name`.N or `name`.N-M where run N has
+# one of its own.
 function(expected_for name out)
   set(${out} "${CASE}/${name}" PARENT_SCOPE)
-  if(EXISTS "${CASE}/${name}.${number}")
-    set(${out} "${CASE}/${name}.${number}" PARENT_SCOPE)
-  endif()
+  file(GLOB own RELATIVE "${CASE}" "${CASE}/${name}.*")
+  foreach(file IN LISTS own)
+    if(file MATCHES "\\.([0-9]+)(-([0-9]+))?$")
+      set(last "${CMAKE_MATCH_3}")
+      if(last STREQUAL "")
+        set(last "${CMAKE_MATCH_1}")
+      endif()
+      if(number GREATER_EQUAL CMAKE_MATCH_1 AND number LESS_EQUAL last)
+        set(${out} "${CASE}/${file}" PARENT_SCOPE)
+      endif()
+    endif()
+  endforeach()
 endfunction()
 
 function(run_once line)
@@ -135,6 +151,8 @@ function(run_once line)
   expected_for(stdout stdout_file)
   expected_for(status status_file)
   file(READ "${stdout_file}" want)
+  file(READ "${CMAKE_CURRENT_LIST_DIR}/inputs/banner" banner)
+  string(REPLACE "@banner@\n" "${banner}" want "${want}")
   list(LENGTH arguments count)
   math(EXPR first "${count} - 3")  # the three arguments that follow the options
   foreach(index RANGE 1 3)
@@ -160,11 +178,9 @@ function(run_once line)
   endif()
 endfunction()
 
-# A case that needs root (`root` in its needs) is skipped for anyone else.
-if(EXISTS "${CASE}/needs")
-  file(READ "${CASE}/needs" needs)
+if(ROOT)
   execute_process(COMMAND id -u OUTPUT_VARIABLE user OUTPUT_STRIP_TRAILING_WHITESPACE)
-  if(needs MATCHES "root" AND NOT user STREQUAL "0")
+  if(NOT user STREQUAL "0")
     message("SKIPPED: needs root")
     return()
   endif()
