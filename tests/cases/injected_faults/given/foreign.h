@@ -1,0 +1,2 @@
+/* a C file */
+int x;
