@@ -1,14 +1,13 @@
-/* Holds a file open for some milliseconds, as an indexer, a virus scanner or
-   a reader does, sharing what SHARE names (r: reads, w: writes, d: deletion
-   and renaming; rw by default) and reading it; creates a flag file once it
-   holds it.  usage: hold_file FILE FLAG MILLISECONDS [SHARE] */
-#include <stdlib.h>
+/* Holds a file open, as an indexer, a virus scanner or a reader does,
+   sharing what SHARE names (r: reads, w: writes, d: deletion and renaming;
+   rw by default), until told: it creates the flag file FLAG once it holds
+   the file, and lets go once FLAG is gone.  usage: hold_file FILE FLAG [SHARE] */
 #include <string.h>
 #include <windows.h>
 
 int main(int argc, char* argv[]) {
-  if (argc != 4 && argc != 5) return 2;
-  const char* share = argc == 5 ? argv[4] : "rw";
+  if (argc != 3 && argc != 4) return 2;
+  const char* share = argc == 4 ? argv[3] : "rw";
   DWORD mode = 0;
   if (strchr(share, 'r')) mode |= FILE_SHARE_READ;
   if (strchr(share, 'w')) mode |= FILE_SHARE_WRITE;
@@ -18,7 +17,7 @@ int main(int argc, char* argv[]) {
   HANDLE flag = CreateFileA(argv[2], GENERIC_WRITE, 0, NULL, CREATE_NEW, 0, NULL);
   if (flag == INVALID_HANDLE_VALUE) return 1;
   CloseHandle(flag);
-  Sleep((DWORD)atoi(argv[3]));
+  while (GetFileAttributesA(argv[2]) != INVALID_FILE_ATTRIBUTES) Sleep(10);
   CloseHandle(file);
   return 0;
 }
