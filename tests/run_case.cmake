@@ -2,7 +2,9 @@
 # status of each of its command lines, then every file the runs left behind.
 #   cmake -D PROGRAM=... -D CASE=... -D WORK=... [-D EMULATOR=...] [-D WINDOWS=ON] [-D ROOT=ON]
 #         -P run_case.cmake
-# ROOT: the case needs root and is skipped for anyone else.
+# ROOT: the case needs root and is skipped for anyone else. NOBODY: it runs
+# the program as the user nobody, and is skipped where nobody cannot reach it
+# (a build folder in a home folder that only its owner may enter).
 # A case folder holds:
 #   cmd          one run per line: the arguments, quoted as in a POSIX shell; the
 #                runs share one working folder
@@ -19,8 +21,9 @@
 #                that many cases share are named once)
 #   wrap         optional: a command the program runs under, such as sh -c '... "$@"'
 #   needs        optional, read by CMakeLists.txt: linux, windows, root,
-#                unsanitized (runs the program built without sanitizers) and
-#                native (not under an emulator)
+#                nobody (runs something as that user), unsanitized (runs the
+#                program built without sanitizers) and native (not under an
+#                emulator)
 #   setup.cmake  optional: prepares the folder (WORK), naming in `made` the files
 #                it adds (they are not compared), or sets `skip` to a reason
 #   teardown.cmake  optional: runs after the program, before the files are compared
@@ -182,6 +185,16 @@ if(ROOT)
   execute_process(COMMAND id -u OUTPUT_VARIABLE user OUTPUT_STRIP_TRAILING_WHITESPACE)
   if(NOT user STREQUAL "0")
     message("SKIPPED: needs root")
+    return()
+  endif()
+endif()
+get_filename_component(work_parent "${WORK}" DIRECTORY)
+if(NOBODY)
+  execute_process(COMMAND setpriv --reuid=nobody --regid=nogroup --clear-groups
+                          sh -c "test -x \"$0\" && cd \"$1\"" "${PROGRAM}" "${work_parent}"
+                  RESULT_VARIABLE unreachable OUTPUT_QUIET ERROR_QUIET)
+  if(unreachable)
+    message("SKIPPED: the user nobody cannot reach the program and its working folder")
     return()
   endif()
 endif()
