@@ -86,17 +86,12 @@ std::string part_name(const std::string& path, int attempt) {
 // The old header's extended attributes, as the policy keeps them, and its
 // ACL exactly: none when it had none, whatever the folder's default ACL
 // gave the new file.
-bool copy_attributes(int from, int to, bool owner_kept) {
-  std::string names;
-  if (!os::attribute_names(from, names)) return false;
+bool copy_attributes(const os::file_rights& old, int to, bool owner_kept) {
   bool had_acl = false;
-  std::string value;
-  for (std::size_t at = 0; at < names.size(); at = names.find('\0', at) + 1) {
-    const char* const name = names.c_str() + at;
+  for (const auto& [name, value] : old.attributes) {
     had_acl = had_acl || name == os::access_acl;
     if (!copies_attribute(name, owner_kept)) continue;
-    if (!os::get_attribute(from, name, value)) return false;
-    const os::attribute_set set = os::set_attribute(to, name, value);
+    const os::attribute_set set = os::set_attribute(to, name.c_str(), value);
     if (set == os::attribute_set::failed ||
         (set == os::attribute_set::not_permitted && !is_privileged_attribute(name))) {
       return false;
@@ -172,7 +167,7 @@ header_open header_file::judge(int listing) {
       return refuse(header_open::another_users_file);
     case header_verdict::replace:
       std::swap(existing_, file_);
-      old_ = facts.file;
+      old_.status = facts.file;
       if (!os::final_place(existing_, place_)) return refuse(header_open::failed);
       break;
     case header_verdict::write_in_place:
@@ -223,7 +218,7 @@ header_open header_file::refuse(header_open why) {
 // the same file. A file that another run replaced in the meantime (no name
 // leads to it any more) has nothing to protect.
 header_content header_file::look_inside(char* buffer, std::size_t size) const {
-  if (existing_ != -1) return look_through(existing_, old_.size, buffer, size);
+  if (existing_ != -1) return look_through(existing_, old_.status.size, buffer, size);
   os::file_status written;
   if (file_ == -1 || created_) return header_content::no_records;  // a new header
   if (!os::status_of(file_, written)) return header_content::unreadable;
@@ -240,13 +235,24 @@ header_content header_file::look_inside(char* buffer, std::size_t size) const {
   return gone ? header_content::no_records : header_content::unreadable;
 }
 
+// With --replace the old header's rights are read, and it is closed: no
+// handle of this run keeps another from replacing it while the listing is
+// read (Windows renames over no open file).
 header_begin header_file::begin(std::span<char> scratch) {
   if (!replace_) {
     const bool begun = os::make_blocking(file_) && os::empty_file(file_);
     return begun ? header_begin::begun : header_begin::failed;
   }
+  if (existing_ != -1) {
+    const os::file_status judged = old_.status;
+    const bool read = os::read_rights(existing_, old_) && same_node(old_.status, judged);
+    os::close_file(existing_);
+    existing_ = -1;
+    if (!read) return header_begin::failed;
+    replacing_ = true;
+  }
   // The text of a header that exists stays private until it has its rights.
-  const os::how mode = existing_ != -1 ? os::how::create_private : os::how::create;
+  const os::how mode = replacing_ ? os::how::create_private : os::how::create;
   os::place part{place_.folder, {}};
   os::opened got;
   for (int attempt = 0; attempt < 100; ++attempt) {
@@ -260,7 +266,7 @@ header_begin header_file::begin(std::span<char> scratch) {
   }
   file_ = got.file;
   part_ = part.name;
-  same_ = existing_ != -1;
+  same_ = replacing_;
   old_text_ = scratch;
   return header_begin::begun;
 }
@@ -270,16 +276,27 @@ bool header_file::write(std::string_view text) {
   return os::write_all(file_, text);
 }
 
-// Whether the old header holds `text` where the comparison stands, as the
-// system writes it: each line feed as its line end (CR LF on Windows).
+// Whether the old header, opened again for as long as this takes, holds
+// `text` where the comparison stands.
 bool header_file::same_text(std::string_view text) {
+  const os::opened old = os::open_at(place_, os::how::read);
+  os::file_status now;
+  const bool same = old.file != -1 && os::status_of(old.file, now) &&
+                    same_node(now, old_.status) && same_text_in(old.file, text);
+  if (old.file != -1) os::close_file(old.file);
+  return same;
+}
+
+// As the system writes `text`: each line feed as its line end (CR LF on
+// Windows).
+bool header_file::same_text_in(int old, std::string_view text) {
   const std::string_view line_end = os::line_end;
   while (!text.empty()) {
-    std::size_t take = std::min(text.size(), old_text_.size() / line_end.size());
-    std::string_view piece = text.substr(0, take);
-    std::size_t size = take;
-    if (line_end.size() > 1) size += std::count(piece.begin(), piece.end(), '\n') * (line_end.size() - 1);
-    if (os::read_at(existing_, compared_, old_text_.data(), size) != static_cast<std::ptrdiff_t>(size)) {
+    const std::size_t take = std::min(text.size(), old_text_.size() / line_end.size());
+    const std::string_view piece = text.substr(0, take);
+    const auto feeds = static_cast<std::size_t>(std::count(piece.begin(), piece.end(), '\n'));
+    const std::size_t size = take + feeds * (line_end.size() - 1);
+    if (os::read_at(old, compared_, old_text_.data(), size) != static_cast<std::ptrdiff_t>(size)) {
       return false;
     }
     compared_ += size;
@@ -288,11 +305,11 @@ bool header_file::same_text(std::string_view text) {
       if (std::memcmp(piece.data(), old_text_.data(), size) != 0) return false;
       continue;
     }
-    const char* old = old_text_.data();
+    const char* at = old_text_.data();
     for (const char c : piece) {
       const std::string_view expected = c == '\n' ? line_end : std::string_view(&c, 1);
-      if (std::string_view(old, expected.size()) != expected) return false;
-      old += expected.size();
+      if (std::string_view(at, expected.size()) != expected) return false;
+      at += expected.size();
     }
   }
   return true;
@@ -302,44 +319,43 @@ bool header_file::same_text(std::string_view text) {
 // the header's name leads to, as it was when it was opened: the last run to
 // finish wins, so a header changed meanwhile is replaced.
 bool header_file::old_header_kept() {
-  os::file_status now;
   os::file_status there;
-  return same_ && compared_ == old_.size && os::status_of(existing_, now) &&
-         now.size == old_.size && now.modified == old_.modified && now.changed == old_.changed &&
-         os::status_at(place_, there) && same_node(there, old_);
+  const os::file_status& old = old_.status;
+  return same_ && compared_ == old.size && os::status_at(place_, there) && same_node(there, old) &&
+         there.size == old.size && there.modified == old.modified && there.changed == old.changed;
 }
 
 // Data first, then owner and group, attributes, and the mode last: the
 // system clears the setuid bit and capabilities on a write and on a change
 // of owner.
 bool header_file::give_rights() {
+  const os::file_status& old = old_.status;
   os::file_status made;
   if (!os::status_of(file_, made)) return false;
-  if (made.owner != old_.owner || made.group != old_.group) {
+  if (made.owner != old.owner || made.group != old.group) {
     // The old owner where the process may give it (root can), else the
     // group, where it is one of the user's own.
-    if (!os::set_owner(file_, old_.owner, old_.group)) {
-      os::set_owner(file_, os::unchanged, old_.group);
+    if (!os::set_owner(file_, old.owner, old.group)) {
+      os::set_owner(file_, os::unchanged, old.group);
     }
     if (!os::status_of(file_, made)) return false;
   }
-  const bool owner_kept = made.owner == old_.owner && made.group == old_.group;
-  return copy_attributes(existing_, file_, owner_kept) &&
-         os::set_mode(file_, mode_to_give(old_, made));
+  const bool owner_kept = made.owner == old.owner && made.group == old.group;
+  return copy_attributes(old_, file_, owner_kept) && os::set_security(file_, old_) &&
+         os::set_flags(file_, flags_to_give(old_.flags)) &&
+         os::set_mode(file_, mode_to_give(old, made));
 }
 
 bool header_file::close() {
   if (file_ == -1) return true;
-  const bool given = existing_ == -1 || give_rights();
+  const bool given = !replacing_ || give_rights();
   const bool closed = os::close_file(file_);
   file_ = -1;
   return given && closed;
 }
 
 bool header_file::commit() {
-  const bool kept = existing_ != -1 && old_header_kept();
-  if (existing_ != -1) os::close_file(existing_);  // Windows renames over no open file
-  existing_ = -1;
+  const bool kept = replacing_ && old_header_kept();
   bool done = true;
   if (!part_.empty() && !kept) {
     done = os::rename_to(place_, part_);

@@ -75,14 +75,16 @@ class header_file {
   header_open refuse(header_open why);
   bool give_rights();
   bool same_text(std::string_view text);
+  bool same_text_in(int old, std::string_view text);
   bool old_header_kept();
 
   std::string path_;
   bool replace_;
   os::place place_;        // where the header is: through any links followed
   bool created_ = false;   // this run made the file at `place_`
-  int existing_ = -1;      // with `replace`, the old header, open for reading
-  os::file_status old_{};  // what the system said of it
+  int existing_ = -1;      // with `replace`, the old header, open for reading until begun
+  os::file_rights old_{};  // what the system said of it, and its rights
+  bool replacing_ = false; // an existing header is being replaced
   int file_ = -1;          // the file written to
   std::string part_;       // the new file's name, once made
   std::span<char> old_text_;  // room for a piece of the old header's text

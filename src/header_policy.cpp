@@ -55,3 +55,9 @@ bool copies_attribute(std::string_view name, bool owner_kept) {
 bool is_privileged_attribute(std::string_view name) {
   return name.starts_with("security.") || name.starts_with("trusted.");
 }
+
+std::uint32_t flags_to_give(std::uint32_t old_flags) {
+  constexpr std::uint32_t read_only = 0x1, hidden = 0x2, system = 0x4, archive = 0x20;
+  constexpr std::uint32_t not_content_indexed = 0x2000;
+  return old_flags & (read_only | hidden | system | archive | not_content_indexed);
+}

@@ -37,6 +37,9 @@ std::uint32_t mode_to_give(const os::file_status& old, const os::file_status& ma
 // Whether an extended attribute of the old header is copied: capabilities
 // follow the setuid rule.
 bool copies_attribute(std::string_view name, bool owner_kept);
+// The Windows file attributes that a replacing file takes: read-only,
+// hidden, system, archive and not content indexed.
+std::uint32_t flags_to_give(std::uint32_t old_flags);
 // Whether only a privileged process may set the attribute: where it may
 // not, the attribute is left out rather than failing the run.
 bool is_privileged_attribute(std::string_view name);

@@ -8,6 +8,8 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 #include "file_identity.h"
 
@@ -118,16 +120,30 @@ constexpr std::uint32_t unchanged = 0xFFFFFFFF;
 bool set_owner(int file, std::uint32_t owner, std::uint32_t group);
 bool set_mode(int file, std::uint32_t mode);
 
-// Extended attributes (POSIX ACLs among them), where the system has them.
-// The names come one after another, each ended by a zero byte.
-bool attribute_names(int file, std::string& names);
-bool get_attribute(int file, const char* name, std::string& value);
+// What a file that replaces another takes from it, read while the old one is
+// open and given to the new one after its text.
+struct file_rights {
+  file_status status;
+  // Extended attributes, POSIX ACLs among them, where the system has them.
+  std::vector<std::pair<std::string, std::string>> attributes;
+  // Windows: the DACL (empty for none), whether it is protected from
+  // inheritance, and the file attributes (hidden, system, read-only, ...).
+  std::string dacl;
+  bool has_dacl = false;
+  bool dacl_protected = false;
+  std::uint32_t flags = 0;
+};
+bool read_rights(int file, file_rights& rights);
+
 enum class attribute_set { done, not_permitted, failed };
 attribute_set set_attribute(int file, const char* name, std::string_view value);
 // True when the attribute is gone, or never was.
 bool remove_attribute(int file, const char* name);
 // The attribute that holds a file's own ACL, on Linux.
 constexpr std::string_view access_acl = "system.posix_acl_access";
+// Windows: the DACL and the file attributes; elsewhere nothing is done.
+bool set_security(int file, const file_rights& rights);
+bool set_flags(int file, std::uint32_t flags);
 
 unsigned long process_id();
 // What a line feed written to a text file becomes on the disk.

@@ -10,6 +10,8 @@
 #include <limits>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -259,24 +261,22 @@ bool set_mode(int file, std::uint32_t mode) { return fchmod(file, static_cast<mo
 
 #ifdef __linux__
 // A file system without extended attributes has none to copy.
-bool attribute_names(int file, std::string& names) {
+bool read_attributes(int file, std::vector<std::pair<std::string, std::string>>& attributes) {
   const ssize_t size = flistxattr(file, nullptr, 0);
-  if (size <= 0) {
-    names.clear();
-    return size == 0 || errno == ENOTSUP;
-  }
-  names.assign(static_cast<std::size_t>(size), '\0');
+  if (size <= 0) return size == 0 || errno == ENOTSUP;
+  std::string names(static_cast<std::size_t>(size), '\0');
   const ssize_t got = flistxattr(file, names.data(), names.size());
   if (got < 0) return false;
   names.resize(static_cast<std::size_t>(got));
+  for (std::size_t at = 0; at < names.size(); at = names.find('\0', at) + 1) {
+    const char* const name = names.c_str() + at;
+    const ssize_t value_size = fgetxattr(file, name, nullptr, 0);
+    if (value_size < 0) return false;
+    std::string value(static_cast<std::size_t>(value_size), '\0');
+    if (fgetxattr(file, name, value.data(), value.size()) != value_size) return false;
+    attributes.emplace_back(name, std::move(value));
+  }
   return true;
-}
-
-bool get_attribute(int file, const char* name, std::string& value) {
-  const ssize_t size = fgetxattr(file, name, nullptr, 0);
-  if (size < 0) return false;
-  value.resize(static_cast<std::size_t>(size));
-  return fgetxattr(file, name, value.data(), value.size()) == size;
 }
 
 attribute_set set_attribute(int file, const char* name, std::string_view value) {
@@ -289,14 +289,18 @@ bool remove_attribute(int file, const char* name) {
 }
 #else
 // Other systems' ACLs and attributes are not copied.
-bool attribute_names(int, std::string& names) {
-  names.clear();
-  return true;
-}
-bool get_attribute(int, const char*, std::string&) { return false; }
+bool read_attributes(int, std::vector<std::pair<std::string, std::string>>&) { return true; }
 attribute_set set_attribute(int, const char*, std::string_view) { return attribute_set::failed; }
 bool remove_attribute(int, const char*) { return true; }
 #endif
+
+bool read_rights(int file, file_rights& rights) {
+  rights = {};
+  return status_of(file, rights.status) && read_attributes(file, rights.attributes);
+}
+
+bool set_security(int, const file_rights&) { return true; }
+bool set_flags(int, std::uint32_t) { return true; }
 
 unsigned long process_id() { return static_cast<unsigned long>(getpid()); }
 

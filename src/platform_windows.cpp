@@ -18,6 +18,7 @@
 #include <io.h>
 #include <share.h>
 #include <windows.h>
+#include <aclapi.h>
 
 #include "file_identity.h"
 #include "platform.h"
@@ -402,8 +403,9 @@ opened open_at(const place& at, how mode) {
       flags = _O_RDONLY;
       break;
     case how::create:
-    case how::create_private:
-      handle = create_file(name, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE, CREATE_NEW);
+    case how::create_private:  // WRITE_DAC: the replaced header's DACL is given to it
+      handle = create_file(name, GENERIC_WRITE | WRITE_DAC, FILE_SHARE_READ | FILE_SHARE_DELETE,
+                           CREATE_NEW);
       break;
     case how::write:
     case how::write_waiting:
@@ -478,16 +480,58 @@ lock_answer try_lock(int first, bool first_writes, int second, bool second_write
                   handle_of(second), second_writes ? GENERIC_WRITE : GENERIC_READ);
 }
 
-// The new file gets the folder's default security and the usual attributes.
+// Owners and modes are POSIX's: a Windows file's owner and rights are in its
+// security descriptor.
 bool set_owner(int, std::uint32_t, std::uint32_t) { return true; }
 bool set_mode(int, std::uint32_t) { return true; }
-bool attribute_names(int, std::string& names) {
-  names.clear();
-  return true;
-}
-bool get_attribute(int, const char*, std::string&) { return false; }
 attribute_set set_attribute(int, const char*, std::string_view) { return attribute_set::failed; }
 bool remove_attribute(int, const char*) { return true; }
+
+// The DACL, whether it is protected from the folder's inheritable entries,
+// and the file attributes.
+bool read_rights(int file, file_rights& rights) {
+  rights = {};
+  const HANDLE handle = handle_of(file);
+  if (!status_of_handle(handle, rights.status)) return false;
+  FILE_BASIC_INFO basic{};
+  if (GetFileInformationByHandleEx(handle, FileBasicInfo, &basic, sizeof basic) == 0) return false;
+  rights.flags = basic.FileAttributes;
+  PACL dacl = nullptr;
+  PSECURITY_DESCRIPTOR descriptor = nullptr;
+  if (GetSecurityInfo(handle, SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr, &dacl,
+                      nullptr, &descriptor) != ERROR_SUCCESS) {
+    return false;
+  }
+  SECURITY_DESCRIPTOR_CONTROL control = 0;
+  DWORD revision = 0;
+  ACL_SIZE_INFORMATION size{};
+  bool read = GetSecurityDescriptorControl(descriptor, &control, &revision) != 0;
+  rights.dacl_protected = (control & SE_DACL_PROTECTED) != 0;
+  rights.has_dacl = dacl != nullptr;
+  if (read && dacl != nullptr) {
+    read = GetAclInformation(dacl, &size, sizeof size, AclSizeInformation) != 0;
+    if (read) rights.dacl.assign(reinterpret_cast<const char*>(dacl), size.AclBytesInUse);
+  }
+  LocalFree(descriptor);
+  return read;
+}
+
+bool set_security(int file, const file_rights& rights) {
+  std::string dacl = rights.dacl;  // SetSecurityInfo takes a pointer it may not change
+  const SECURITY_INFORMATION what =
+      DACL_SECURITY_INFORMATION | (rights.dacl_protected ? PROTECTED_DACL_SECURITY_INFORMATION
+                                                         : UNPROTECTED_DACL_SECURITY_INFORMATION);
+  return SetSecurityInfo(handle_of(file), SE_FILE_OBJECT, what, nullptr, nullptr,
+                         rights.has_dacl ? reinterpret_cast<PACL>(dacl.data()) : nullptr,
+                         nullptr) == ERROR_SUCCESS;
+}
+
+// Times left as they are (0), attributes as given (or normal, for none).
+bool set_flags(int file, std::uint32_t flags) {
+  FILE_BASIC_INFO basic{};
+  basic.FileAttributes = flags == 0 ? FILE_ATTRIBUTE_NORMAL : flags;
+  return SetFileInformationByHandle(handle_of(file), FileBasicInfo, &basic, sizeof basic) != 0;
+}
 
 unsigned long process_id() { return GetCurrentProcessId(); }
 
