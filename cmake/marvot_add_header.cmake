@@ -24,16 +24,14 @@
 # for this machine, else a marvot found on PATH or in a prefix CMake searches.
 # A program given or found so must run and be as new as this package.
 
-# The path with its folder's links resolved, as a rename would see it; a
-# Windows file system does not tell case apart.
+# The path with its folder's links resolved, as a rename would see it. Paths
+# that differ only in letter case are left to marvot, which compares the
+# files themselves when it runs: a Windows folder may tell case apart.
 function(_marvot_resolved path out)
   cmake_path(GET path PARENT_PATH folder)
   cmake_path(GET path FILENAME name)
   file(REAL_PATH "${folder}" folder)
   set(path "${folder}/${name}")
-  if(CMAKE_HOST_WIN32)
-    string(TOLOWER "${path}" path)
-  endif()
   set(${out} "${path}" PARENT_SCOPE)
 endfunction()
 

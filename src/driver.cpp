@@ -339,7 +339,15 @@ exit_status settle(const translation& run, header_file& header, exit_status stat
     header.discard();
     return exit_failed;
   }
-  if (header.commit()) return exit_converted;
+  switch (header.commit()) {
+    case header_commit::done:
+      return exit_converted;
+    case header_commit::read_only:
+      say_about_header(run, "] is read-only, which this system cannot replace: left as it was\n");
+      return exit_failed;
+    case header_commit::failed:
+      break;
+  }
   say_about_header(run, "] replace failed\n");
   return exit_failed;
 }
@@ -366,6 +374,12 @@ const char* refusal(header_open opened) {
       return "] is another user's file in a shared folder: left untouched\n";
     case header_open::unreadable:
       return "] cannot be read to tell whether it is a listing: left untouched\n";
+    case header_open::unknown_listing:
+      return "] cannot be told apart from the input: left untouched\n";
+    case header_open::unknown_console:
+      return "] cannot be told apart from the console output: left untouched\n";
+    case header_open::unknown_target:
+      return "] is a link whose target's path cannot be had: left untouched\n";
     case header_open::failed:
       return "] open failed\n";
     case header_open::opened:
@@ -450,7 +464,7 @@ exit_status run_translator(int argc, const char* const argv[], os::console& out)
 // Windows hands over the arguments in UTF-16; the translator works in UTF-8,
 // so that any file name is opened as named and echoed unchanged.
 int wmain(int argc, wchar_t* argv[]) {
-  if (!os::prepare_standard_streams()) return exit_failed;
+  if (!os::prepare_process()) return exit_failed;
   os::console out;
   try {
     std::vector<std::string> arguments;
@@ -465,7 +479,7 @@ int wmain(int argc, wchar_t* argv[]) {
 }
 #else
 int main(int argc, char* argv[]) {
-  if (!os::prepare_standard_streams()) return exit_failed;
+  if (!os::prepare_process()) return exit_failed;
   os::console out;
   try {
     return finish(out, run_translator(argc, argv, out));

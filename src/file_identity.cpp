@@ -38,8 +38,9 @@ identity judge_identity(const file_facts& a, const file_facts& b, path_match pat
       return identity::try_lock;
     case lock_answer::granted:
       return identity::two;
-    case lock_answer::refused:
     case lock_answer::failed:
+      return identity::unknown;
+    case lock_answer::refused:
       break;
   }
   return identity::one;

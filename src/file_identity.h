@@ -22,9 +22,9 @@ enum class path_match { unknown, equal, different };
 // said: a lock belongs to the file, so only one file refuses the second.
 enum class lock_answer { not_tried, refused, granted, failed };
 
-enum class identity { one, two, try_lock };
+enum class identity { one, two, try_lock, unknown };
 
-// One file, two files, or (only while the lock is not tried) try the lock.
-// What nothing can tell is one file: refusing the run is the safe side.
+// One file, two files, or (only while the lock is not tried) try the lock;
+// unknown where the lock cannot be tried either, which the caller refuses.
 identity judge_identity(const file_facts& a, const file_facts& b, path_match paths,
                         lock_answer lock);

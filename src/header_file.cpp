@@ -29,18 +29,15 @@ bool same_node(const os::file_status& a, const os::file_status& b) {
 }
 
 // Whether two open files are one: the facts decide, and a lock where they
-// cannot. False, with `known` false, when the facts cannot be had.
-bool one_file(int first, bool first_writes, int second, bool second_writes, bool& known) {
+// cannot; unknown where the facts cannot be had either.
+identity one_file(int first, bool first_writes, int second, bool second_writes) {
   file_facts a;
   file_facts b;
   path_match paths = path_match::unknown;
-  known = os::identity_facts(first, second, a, b, paths);
-  if (!known) return false;
-  identity verdict = judge_identity(a, b, paths, lock_answer::not_tried);
-  if (verdict == identity::try_lock) {
-    verdict = judge_identity(a, b, paths, os::try_lock(first, first_writes, second, second_writes));
-  }
-  return verdict == identity::one;
+  if (!os::identity_facts(first, second, a, b, paths)) return identity::unknown;
+  const identity verdict = judge_identity(a, b, paths, lock_answer::not_tried);
+  if (verdict != identity::try_lock) return verdict;
+  return judge_identity(a, b, paths, os::try_lock(first, first_writes, second, second_writes));
 }
 
 header_content look_through(int reader, std::uint64_t file_size, char* buffer, std::size_t size) {
@@ -168,7 +165,7 @@ header_open header_file::judge(int listing) {
     case header_verdict::replace:
       std::swap(existing_, file_);
       old_.status = facts.file;
-      if (!os::final_place(existing_, place_)) return refuse(header_open::failed);
+      if (!os::final_place(existing_, place_)) return refuse(header_open::unknown_target);
       break;
     case header_verdict::write_in_place:
       if (replace_ && !reopen_for_writing(facts.file)) return refuse(header_open::failed);
@@ -192,12 +189,26 @@ bool header_file::reopen_for_writing(const os::file_status& judged) {
 header_open header_file::check_identity(int listing) {
   const bool writes = existing_ == -1;
   const int header = writes ? file_ : existing_;
-  bool known = false;
-  if (one_file(listing, false, header, writes, known)) return refuse(header_open::same_as_listing);
-  if (!known) return refuse(header_open::failed);
+  switch (one_file(listing, false, header, writes)) {
+    case identity::one:
+      return refuse(header_open::same_as_listing);
+    case identity::unknown:
+    case identity::try_lock:
+      return refuse(header_open::unknown_listing);
+    case identity::two:
+      break;
+  }
   std::fflush(stdout);  // what the console was given is in its file, whose size is a fact
-  if (one_file(1, true, header, writes, known)) return refuse(header_open::same_as_console);
-  return known ? header_open::opened : refuse(header_open::failed);
+  switch (one_file(1, true, header, writes)) {
+    case identity::one:
+      return refuse(header_open::same_as_console);
+    case identity::unknown:
+    case identity::try_lock:
+      return refuse(header_open::unknown_console);
+    case identity::two:
+      break;
+  }
+  return header_open::opened;
 }
 
 // Closes what was opened; a file this run created is removed again, when
@@ -348,21 +359,30 @@ bool header_file::give_rights() {
 
 bool header_file::close() {
   if (file_ == -1) return true;
+  const bool settled = os::settle_writes(file_);
   const bool given = !replacing_ || give_rights();
   const bool closed = os::close_file(file_);
   file_ = -1;
-  return given && closed;
+  return settled && given && closed;
 }
 
-bool header_file::commit() {
+header_commit header_file::commit() {
   const bool kept = replacing_ && old_header_kept();
-  bool done = true;
+  os::rename_result renamed = os::rename_result::done;
   if (!part_.empty() && !kept) {
-    done = os::rename_to(place_, part_);
-    if (done) part_.clear();
+    renamed = os::rename_to(place_, part_);
+    if (renamed == os::rename_result::done) part_.clear();
   }
   discard();  // removes the new file where it did not take the header's place
-  return done;
+  switch (renamed) {
+    case os::rename_result::done:
+      return header_commit::done;
+    case os::rename_result::read_only:
+      return header_commit::read_only;
+    case os::rename_result::failed:
+      break;
+  }
+  return header_commit::failed;
 }
 
 void header_file::discard() {

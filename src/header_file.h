@@ -17,6 +17,9 @@ enum class header_open {
   planted_link,        // a link that another user made in a shared folder
   another_users_file,  // a file or FIFO that another user made in a shared folder
   unreadable,          // an existing regular file that cannot be read
+  unknown_listing,     // whether it is the listing cannot be told
+  unknown_console,     // whether it is standard output's file cannot be told
+  unknown_target,      // a link whose target's path cannot be had, with --replace
   failed,
 };
 
@@ -25,6 +28,9 @@ enum class header_content { no_records, opcode_records, unreadable };
 
 // Why the header could not be begun.
 enum class header_begin { begun, failed, folder_not_writable };
+
+// How the header was settled: kept, or the new file put in its place.
+enum class header_commit { done, failed, read_only };
 
 // The header on its way to the disk. Written in place, or with `replace` into
 // a new file beside the file that its path leads to (through any links) that
@@ -61,8 +67,8 @@ class header_file {
   bool close();
   // Puts the new file in the header's place, or where its text is the old
   // header's and that header is as it was, keeps the old header and removes
-  // the new file; false when it cannot.
-  bool commit();
+  // the new file.
+  header_commit commit();
   // Closes everything and removes the new file, if there is one.
   void discard();
 

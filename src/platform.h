@@ -15,13 +15,13 @@
 
 namespace os {
 
-// Makes the standard streams safe to use before any file is opened: a
-// missing standard output (and on POSIX input and error) is opened on the
-// null device, so that no file opened later takes its place and receives
-// console text, and on POSIX a write to a closed pipe or past the file size
-// limit fails with an error instead of killing the process. False when that
-// is not possible.
-bool prepare_standard_streams();
+// Makes the process safe to run before any file is opened: a missing
+// standard output (and on POSIX input and error) is opened on the null
+// device, so that no file opened later takes its place and receives console
+// text; on POSIX a write to a closed pipe or past the file size limit fails
+// with an error instead of killing the process; on Windows no error asks
+// the user anything (a drive with no medium). False when that is not possible.
+bool prepare_process();
 
 // Opens the listing for reading in text mode; -1 when it cannot be opened or
 // is a directory. `path` is UTF-8 on Windows, bytes elsewhere.
@@ -36,6 +36,9 @@ bool write_all(int file, std::string_view text);
 // Closes the file; false when the system reports an error, such as a write
 // that failed late.
 bool close_file(int file);
+// Where a write can still fail after it was taken (a network share that
+// caches writes), writes out what the system holds; false when that fails.
+bool settle_writes(int file);
 
 enum class file_kind : std::uint8_t {
   regular, directory, fifo, character_device, block_device, link, other
@@ -155,8 +158,9 @@ extern const char* const separators;
 constexpr std::size_t name_limit = 255;
 
 // Gives the file named `from` in `at`'s folder the name of `at`, replacing
-// what was there.
-bool rename_to(const place& at, const std::string& from);
+// what was there; read_only where the system cannot replace a read-only file.
+enum class rename_result { done, failed, read_only };
+rename_result rename_to(const place& at, const std::string& from);
 void remove_at(const place& at);
 
 // Standard output, which takes every message as UTF-8 text. A Windows

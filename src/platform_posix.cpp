@@ -109,7 +109,7 @@ std::string folder_of(std::string_view path, std::string& name) {
 
 }  // namespace
 
-bool prepare_standard_streams() {
+bool prepare_process() {
   if (std::signal(SIGPIPE, SIG_IGN) == SIG_ERR || std::signal(SIGXFSZ, SIG_IGN) == SIG_ERR) {
     return false;
   }
@@ -150,6 +150,9 @@ bool write_all(int file, std::string_view text) {
 }
 
 bool close_file(int file) { return close(file) == 0; }
+
+// An NFS client reports a write that failed late at the close.
+bool settle_writes(int) { return true; }
 
 bool open_folder(const char* path, place& at) {
   const std::string folder = folder_of(path, at.name);
@@ -307,8 +310,9 @@ unsigned long process_id() { return static_cast<unsigned long>(getpid()); }
 const char* const separators = "/";
 const std::string_view line_end = "\n";
 
-bool rename_to(const place& at, const std::string& from) {
-  return renameat(at.folder, from.c_str(), at.folder, at.name.c_str()) == 0;
+rename_result rename_to(const place& at, const std::string& from) {
+  return renameat(at.folder, from.c_str(), at.folder, at.name.c_str()) == 0 ? rename_result::done
+                                                                            : rename_result::failed;
 }
 
 void remove_at(const place& at) { unlinkat(at.folder, at.name.c_str(), 0); }

@@ -23,6 +23,15 @@
 #include "file_identity.h"
 #include "platform.h"
 
+#ifdef __MINGW32__
+// The arguments are three exact names: MinGW-w64's runtime expands none of
+// them as a wildcard (toolchains differ in the default; MSVC's expands only
+// with setargv.obj).
+extern "C" {
+int _dowildcard = 0;
+}
+#endif
+
 namespace os {
 
 namespace {
@@ -89,11 +98,11 @@ void identify(HANDLE first, HANDLE second, file_facts& a, file_facts& b) {
 
 // The file's path with every link, short name and drive alias resolved:
 // \\?\C:\... on a drive, \\?\UNC\server\share\... on a share.
-bool final_path(HANDLE file, std::wstring& path) {
+bool final_path(HANDLE file, std::wstring& path, DWORD volume = VOLUME_NAME_DOS) {
   path.assign(1024, L'\0');
   for (int attempt = 0; attempt < 2; ++attempt) {
     const DWORD size = GetFinalPathNameByHandleW(file, path.data(), static_cast<DWORD>(path.size()),
-                                                 FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+                                                 FILE_NAME_NORMALIZED | volume);
     if (size == 0) return false;
     if (size < path.size()) {
       path.resize(size);
@@ -269,8 +278,11 @@ std::size_t complete_characters(const char* bytes, std::size_t size) {
 
 // A missing descriptor gets the null device, so that no file opened later
 // takes its number. The C runtime's stdout stays without a stream then
-// (_fileno gives -2), and the console drops what it is given.
-bool prepare_standard_streams() {
+// (_fileno gives -2), and the console drops what it is given. A path on an
+// empty card reader fails at once, as Microsoft advises every program,
+// rather than stopping a build on a dialog.
+bool prepare_process() {
+  SetErrorMode(SEM_FAILCRITICALERRORS);
   for (int standard = 0; standard <= 2; ++standard) {
     if (!standard_missing(standard)) continue;
     const HANDLE handle = CreateFileW(L"NUL", GENERIC_READ | GENERIC_WRITE,
@@ -381,11 +393,37 @@ bool write_all(int file, std::string_view text) {
 
 bool close_file(int file) { return _close(file) == 0; }
 
-// Windows opens by whole path: the place's name is the path.
+// A file on a share (one with a remote protocol) is flushed, as its server
+// may report a full disk or a quota only then and the close reports
+// nothing; a local disk allocates the space as each write is taken.
+bool settle_writes(int file) {
+  FILE_REMOTE_PROTOCOL_INFO protocol{};
+  const bool remote = GetFileInformationByHandleEx(handle_of(file), FileRemoteProtocolInfo,
+                                                   &protocol, sizeof protocol) != 0;
+  return !remote || _commit(file) == 0;
+}
+
+// Windows opens by whole path: the place's name is the full path, in the
+// \\?\ form that no length limit applies to, so that the new file's longer
+// name beside the header works where the header's does. Device names
+// (\\.\NUL) stay as they are.
 bool open_folder(const char* path, place& at) {
   at.folder = -1;
-  at.name = path;
-  return !at.name.empty() && at.name.find_last_of(separators) != at.name.size() - 1;
+  const std::wstring name = wide_from_utf8(path);
+  if (name.empty() || name.back() == L'\\' || name.back() == L'/') return false;
+  std::wstring full(GetFullPathNameW(name.c_str(), 0, nullptr, nullptr), L'\0');
+  const DWORD size =
+      GetFullPathNameW(name.c_str(), static_cast<DWORD>(full.size()), full.data(), nullptr);
+  if (size == 0 || size >= full.size()) return false;
+  full.resize(size);
+  const bool verbatim = full.starts_with(L"\\\\?\\") || full.starts_with(L"\\\\.\\");
+  if (!verbatim && full.starts_with(L"\\\\")) {
+    full = L"\\\\?\\UNC\\" + full.substr(2);
+  } else if (!verbatim && full.size() >= 3 && full[1] == L':' && full[2] == L'\\') {
+    full = L"\\\\?\\" + full;
+  }
+  at.name = utf8_from_wide(full.c_str());
+  return true;
 }
 
 void close_folder(place&) {}
@@ -440,15 +478,30 @@ bool folder_status(const place&, file_status& status) {
 
 bool follow_link(place&) { return false; }
 
-// A reparse point is followed to the file it leads to: a link's target, or
-// the file itself for a reparse point that is no link (a cloud placeholder,
-// a deduplicated file).
+// A name-surrogate reparse point (a symbolic link, a junction) is followed
+// to the file it leads to, by its final path: with a drive letter, else by
+// the volume's GUID (a volume mounted without a letter). Any other reparse
+// point (a cloud placeholder, a deduplicated file) leads to itself.
 bool final_place(int file, place& at) {
-  const DWORD attributes = GetFileAttributesW(wide_from_utf8(at.name.c_str()).c_str());
-  if (attributes == INVALID_FILE_ATTRIBUTES) return false;
-  if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0) return true;
+  const HANDLE name = CreateFileW(wide_from_utf8(at.name.c_str()).c_str(), FILE_READ_ATTRIBUTES,
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                  OPEN_EXISTING,
+                                  FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+  if (name == INVALID_HANDLE_VALUE) return false;
+  FILE_ATTRIBUTE_TAG_INFO tag{};
+  const bool known =
+      GetFileInformationByHandleEx(name, FileAttributeTagInfo, &tag, sizeof tag) != 0;
+  CloseHandle(name);
+  if (!known) return false;
+  if ((tag.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0 ||
+      !IsReparseTagNameSurrogate(tag.ReparseTag)) {
+    return true;
+  }
   std::wstring resolved;
-  if (!final_path(handle_of(file), resolved)) return false;
+  if (!final_path(handle_of(file), resolved) &&
+      !final_path(handle_of(file), resolved, VOLUME_NAME_GUID)) {
+    return false;
+  }
   at.name = utf8_from_wide(resolved.c_str());
   return true;
 }
@@ -538,17 +591,60 @@ unsigned long process_id() { return GetCurrentProcessId(); }
 const char* const separators = "\\/";
 const std::string_view line_end = "\r\n";
 
-// Another process (an indexer, a virus scanner) may hold the header for a
-// moment: the rename is tried again for about two seconds.
-bool rename_to(const place& at, const std::string& from) {
+namespace {
+
+// FILE_RENAME_INFO as FileRenameInfoEx (22) takes it, with its flags
+// (Windows 10 1607 and later): declared here, as older SDKs lack them.
+struct rename_info {
+  DWORD flags;
+  HANDLE root;
+  DWORD name_bytes;
+  WCHAR name[1];
+};
+constexpr auto file_rename_info_ex = static_cast<FILE_INFO_BY_HANDLE_CLASS>(22);
+constexpr DWORD replace_if_exists = 0x1, posix_semantics = 0x2, ignore_read_only = 0x40;
+
+// Replaces `to` even while others hold it open (sharing deletion), and a
+// read-only `to` too, where the file system has POSIX semantics (NTFS).
+bool rename_posix(const std::wstring& from, const std::wstring& to) {
+  const HANDLE file = CreateFileW(from.c_str(), DELETE | SYNCHRONIZE,
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  const std::size_t name_bytes = to.size() * sizeof(WCHAR);
+  std::string buffer(offsetof(rename_info, name) + name_bytes + sizeof(WCHAR), '\0');
+  auto* const info = reinterpret_cast<rename_info*>(buffer.data());
+  info->flags = replace_if_exists | posix_semantics | ignore_read_only;
+  info->name_bytes = static_cast<DWORD>(name_bytes);
+  std::memcpy(info->name, to.c_str(), name_bytes);
+  const bool renamed = SetFileInformationByHandle(file, file_rename_info_ex, info,
+                                                  static_cast<DWORD>(buffer.size())) != 0;
+  CloseHandle(file);
+  return renamed;
+}
+
+}  // namespace
+
+// With POSIX semantics where the system has them; else by MoveFileExW,
+// which cannot replace a read-only file, and, as another process (an
+// indexer, a virus scanner) may hold the header for a moment, is tried again
+// for about two seconds.
+rename_result rename_to(const place& at, const std::string& from) {
   const std::wstring source = wide_from_utf8(from.c_str());
   const std::wstring target = wide_from_utf8(at.name.c_str());
+  if (rename_posix(source, target)) return rename_result::done;
+  const DWORD attributes = GetFileAttributesW(target.c_str());
+  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0) {
+    return rename_result::read_only;
+  }
   for (int attempt = 0;; ++attempt) {
-    if (MoveFileExW(source.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING) != 0) return true;
+    if (MoveFileExW(source.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING) != 0) {
+      return rename_result::done;
+    }
     const DWORD error = GetLastError();
     if (attempt == 40 || (error != ERROR_ACCESS_DENIED && error != ERROR_SHARING_VIOLATION &&
                           error != ERROR_LOCK_VIOLATION)) {
-      return false;
+      return rename_result::failed;
     }
     Sleep(50);
   }
