@@ -40,6 +40,13 @@ identity one_file(int first, bool first_writes, int second, bool second_writes) 
   return judge_identity(a, b, paths, os::try_lock(first, first_writes, second, second_writes));
 }
 
+// Opened when the header is another file than the one compared with it;
+// else `one`, or `unknown` where that cannot be told.
+header_open refusal_for(identity said, header_open one, header_open unknown) {
+  if (said == identity::two) return header_open::opened;
+  return said == identity::one ? one : unknown;
+}
+
 header_content look_through(int reader, std::uint64_t file_size, char* buffer, std::size_t size) {
   char end[8];
   const std::size_t end_size = sizeof end;
@@ -189,26 +196,14 @@ bool header_file::reopen_for_writing(const os::file_status& judged) {
 header_open header_file::check_identity(int listing) {
   const bool writes = existing_ == -1;
   const int header = writes ? file_ : existing_;
-  switch (one_file(listing, false, header, writes)) {
-    case identity::one:
-      return refuse(header_open::same_as_listing);
-    case identity::unknown:
-    case identity::try_lock:
-      return refuse(header_open::unknown_listing);
-    case identity::two:
-      break;
+  header_open result = refusal_for(one_file(listing, false, header, writes),
+                                   header_open::same_as_listing, header_open::unknown_listing);
+  if (result == header_open::opened) {
+    std::fflush(stdout);  // what the console was given is in its file, whose size is a fact
+    result = refusal_for(one_file(1, true, header, writes), header_open::same_as_console,
+                         header_open::unknown_console);
   }
-  std::fflush(stdout);  // what the console was given is in its file, whose size is a fact
-  switch (one_file(1, true, header, writes)) {
-    case identity::one:
-      return refuse(header_open::same_as_console);
-    case identity::unknown:
-    case identity::try_lock:
-      return refuse(header_open::unknown_console);
-    case identity::two:
-      break;
-  }
-  return header_open::opened;
+  return result == header_open::opened ? result : refuse(result);
 }
 
 // Closes what was opened; a file this run created is removed again, when
