@@ -650,6 +650,16 @@ rename_result rename_to(const place& at, const std::string& from) {
   }
 }
 
-void remove_at(const place& at) { DeleteFileW(wide_from_utf8(at.name.c_str()).c_str()); }
+// A new file given the read-only attribute of the header it was to replace
+// is removed too.
+void remove_at(const place& at) {
+  const std::wstring name = wide_from_utf8(at.name.c_str());
+  if (DeleteFileW(name.c_str()) != 0) return;
+  const DWORD attributes = GetFileAttributesW(name.c_str());
+  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0 &&
+      SetFileAttributesW(name.c_str(), attributes & ~DWORD{FILE_ATTRIBUTE_READONLY}) != 0) {
+    DeleteFileW(name.c_str());
+  }
+}
 
 }  // namespace os
