@@ -116,6 +116,9 @@ int main() {
   for (const auto& r : headers) check(judge_header(r.given) == r.expected, r.what);
   for (const auto& r : links) check(is_planted_link(r.link, r.folder, r.user) == r.planted, r.what);
   for (const auto& r : modes) check(mode_to_give(r.old, r.made) == r.mode, r.what);
+  // Read-only, hidden, system, archive and not indexed are kept; a folder's
+  // bit and compression are not.
+  check(flags_to_give(0x2027 | 0x10 | 0x800) == 0x2027, "Windows attributes kept");
   for (const auto& r : attributes) {
     check(copies_attribute(r.name, r.owner_kept) == r.copied, r.name);
     check(is_privileged_attribute(r.name) == r.privileged, r.name);
