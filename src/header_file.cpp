@@ -362,22 +362,13 @@ bool header_file::close() {
 }
 
 header_commit header_file::commit() {
-  const bool kept = replacing_ && old_header_kept();
-  os::rename_result renamed = os::rename_result::done;
-  if (!part_.empty() && !kept) {
+  header_commit renamed = header_commit::done;
+  if (!part_.empty() && !(replacing_ && old_header_kept())) {
     renamed = os::rename_to(place_, part_);
-    if (renamed == os::rename_result::done) part_.clear();
+    if (renamed == header_commit::done) part_.clear();
   }
   discard();  // removes the new file where it did not take the header's place
-  switch (renamed) {
-    case os::rename_result::done:
-      return header_commit::done;
-    case os::rename_result::read_only:
-      return header_commit::read_only;
-    case os::rename_result::failed:
-      break;
-  }
-  return header_commit::failed;
+  return renamed;
 }
 
 void header_file::discard() {

@@ -29,8 +29,8 @@ enum class header_content { no_records, opcode_records, unreadable };
 // Why the header could not be begun.
 enum class header_begin { begun, failed, folder_not_writable };
 
-// How the header was settled: kept, or the new file put in its place.
-enum class header_commit { done, failed, read_only };
+// How the header was settled: kept or replaced (done), or not.
+using header_commit = os::rename_result;
 
 // The header on its way to the disk. Written in place, or with `replace` into
 // a new file beside the file that its path leads to (through any links) that

@@ -55,6 +55,15 @@ std::wstring wide_from_utf8(const char* text) {
 
 HANDLE handle_of(int file) { return reinterpret_cast<HANDLE>(_get_osfhandle(file)); }
 
+constexpr DWORD share_all = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+
+// The name itself, a reparse point there not followed, to ask about it.
+HANDLE open_name_itself(const std::string& name) {
+  return CreateFileW(wide_from_utf8(name.c_str()).c_str(), FILE_READ_ATTRIBUTES, share_all,
+                     nullptr, OPEN_EXISTING,
+                     FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+}
+
 // FILE_ID_INFO and its class, FileIdInfo (18), which Windows 8 brought:
 // declared here, so that the program builds for Windows 7 too, where the
 // call fails and the older index serves.
@@ -153,10 +162,9 @@ path_match compare_paths(const std::wstring& one, const std::wstring& other) {
 // handle of its own, with the access its file was opened with, so that no
 // lock waits and none of the run's handles holds one.
 lock_answer try_lock(HANDLE first, DWORD first_access, HANDLE second, DWORD second_access) {
-  constexpr DWORD share = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
   constexpr DWORD flags = LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY;
-  const HANDLE one = ReOpenFile(first, first_access, share, 0);
-  const HANDLE other = ReOpenFile(second, second_access, share, 0);
+  const HANDLE one = ReOpenFile(first, first_access, share_all, 0);
+  const HANDLE other = ReOpenFile(second, second_access, share_all, 0);
   OVERLAPPED at{};
   at.OffsetHigh = 0x40000000;  // byte 2^62
   lock_answer answer = lock_answer::failed;
@@ -431,7 +439,6 @@ void close_folder(place&) {}
 // Links are followed, as the system opens files; the header's text is
 // written in text mode.
 opened open_at(const place& at, how mode) {
-  constexpr DWORD share_all = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
   const std::wstring name = wide_from_utf8(at.name.c_str());
   HANDLE handle = INVALID_HANDLE_VALUE;
   int flags = _O_WRONLY | _O_TEXT;
@@ -459,10 +466,7 @@ bool status_of(int file, file_status& status) { return status_of_handle(handle_o
 
 // The name itself, a reparse point not followed.
 bool status_at(const place& at, file_status& status) {
-  const HANDLE file =
-      CreateFileW(wide_from_utf8(at.name.c_str()).c_str(), FILE_READ_ATTRIBUTES,
-                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
-                  FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+  const HANDLE file = open_name_itself(at.name);
   if (file == INVALID_HANDLE_VALUE) return false;
   const bool known = status_of_handle(file, status);
   CloseHandle(file);
@@ -483,10 +487,7 @@ bool follow_link(place&) { return false; }
 // the volume's GUID (a volume mounted without a letter). Any other reparse
 // point (a cloud placeholder, a deduplicated file) leads to itself.
 bool final_place(int file, place& at) {
-  const HANDLE name = CreateFileW(wide_from_utf8(at.name.c_str()).c_str(), FILE_READ_ATTRIBUTES,
-                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                  OPEN_EXISTING,
-                                  FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+  const HANDLE name = open_name_itself(at.name);
   if (name == INVALID_HANDLE_VALUE) return false;
   FILE_ATTRIBUTE_TAG_INFO tag{};
   const bool known =
@@ -607,8 +608,7 @@ constexpr DWORD replace_if_exists = 0x1, posix_semantics = 0x2, ignore_read_only
 // Replaces `to` even while others hold it open (sharing deletion), and a
 // read-only `to` too, where the file system has POSIX semantics (NTFS).
 bool rename_posix(const std::wstring& from, const std::wstring& to) {
-  const HANDLE file = CreateFileW(from.c_str(), DELETE | SYNCHRONIZE,
-                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+  const HANDLE file = CreateFileW(from.c_str(), DELETE | SYNCHRONIZE, share_all, nullptr,
                                   OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) return false;
   const std::size_t name_bytes = to.size() * sizeof(WCHAR);
