@@ -67,6 +67,18 @@ inline void write_array_element(header_text& output, std::string_view element_te
   std::memcpy(line + 4 + element_text.size(), ",\n", 2);
 }
 
+// The two element lines of one opcode: its eight low field characters, then
+// its two high ones, as two calls of write_array_element would write them.
+inline void write_opcode_elements(header_text& output, const char* low_text,
+                                  const char* high_text) {
+  char* const lines = output.extend(22);
+  std::memcpy(lines, "\t\t0x", 4);
+  std::memcpy(lines + 4, low_text, 8);
+  std::memcpy(lines + 12, ",\n\t\t0x", 6);
+  std::memcpy(lines + 18, high_text, 2);
+  std::memcpy(lines + 20, ",\n", 2);
+}
+
 // The closing line of the declaration.
 void write_array_tail(header_text& output);
 

@@ -219,6 +219,30 @@ const char* next_line_point(const char* p, const char* const end, bool vectorise
   return end;
 }
 
+// Where the label after a record's point and digit ends (its first space)
+// and the field begins (the first character after that which is no space),
+// when both lie in the 16 bytes from `label`, which the line holds: the usual
+// record, found with one comparison rather than a loop for each run.
+bool find_field_vectorised(const char* label, const char* line_feed, const char*& label_end,
+                           const char*& field) {
+#ifdef MARVOT_SSE2
+  if (line_feed - label < 16) return false;
+  const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(label));
+  const auto spaces =
+      static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, _mm_set1_epi8(' '))));
+  if (spaces == 0) return false;
+  const int label_size = std::countr_zero(spaces);
+  const unsigned after_label = ~spaces & (0xFFFFu << label_size) & 0xFFFFu;
+  if (after_label == 0) return false;
+  label_end = label + label_size;
+  field = label + std::countr_zero(after_label);
+  return true;
+#else
+  (void)label, (void)line_feed, (void)label_end, (void)field;
+  return false;
+#endif
+}
+
 }  // namespace
 
 bool record_search::reading::step(char c) {
@@ -280,17 +304,20 @@ bool record_search::scan(std::string_view block) {
 
 // A record whose line, from `start` to `line_feed`, lies in one block: its
 // field is found as line_scan finds it, without its phases.
-void listing_scanner::take_record(const char* start, const char* line_feed, header_text& text,
+inline void listing_scanner::take_record(const char* start, const char* line_feed, header_text& text,
                                   line_reporter& reporter) {
-  const char* const label_end = find_first(start + 2, line_feed, true);
-  const char* const field = find_first(label_end, line_feed, false);
+  const char* label_end = nullptr;
+  const char* field = nullptr;
+  if (!(vectorised_ && find_field_vectorised(start + 2, line_feed, label_end, field))) {
+    label_end = find_first(start + 2, line_feed, true);
+    field = find_first(label_end, line_feed, false);
+  }
   if (line_feed - field < 10) {
     reporter.report({line_kind::incomplete_record, line_number_, {}, false});
     return;
   }
   ++records_;
-  write_array_element(text, {field + 2, 8});
-  write_array_element(text, {field, 2});
+  write_opcode_elements(text, field + 2, field);
   if (is_hex(field)) return;
   const auto label_size = static_cast<std::size_t>(label_end - start - 2);
   reporter.report({line_kind::non_hex_record, line_number_, {field, 10},
