@@ -28,8 +28,13 @@ using os::console;
 
 // The listing is read, and the header written, in blocks of about this size.
 constexpr std::size_t block_size = std::size_t{1} << 20;
-// The header text of one block: at most 22 bytes for a 14-byte listing line.
+// The header text of one block (at most 22 bytes for a 14-byte listing line)
+// and what is left of the block before it, less than a write piece.
 constexpr std::size_t text_reserve = 2 * block_size;
+// The header is written in whole pieces of this size while the listing is
+// read, so that each write begins at a page-aligned place in the file and
+// fills whole pages, which the system copies into fastest.
+constexpr std::size_t write_piece = std::size_t{64} << 10;
 // The old header is read in pieces of this size to compare it with the new.
 constexpr std::size_t compare_size = std::size_t{64} << 10;
 
@@ -199,6 +204,14 @@ bool write_out(header_text& text, header_file& output) {
   return written;
 }
 
+// Writes the whole pieces of `text` and keeps the rest for the next block.
+bool write_pieces(header_text& text, header_file& output) {
+  const std::size_t whole = text.size() - text.size() % write_piece;
+  const bool written = output.write(text.view().substr(0, whole));
+  text.remove_front(whole);
+  return written;
+}
+
 // `text` between double quotes, with a quote or a backslash escaped and each
 // byte outside printable ASCII as \xHH, in `quoted`: room for a field of 10.
 std::string_view quote(std::string_view text, std::array<char, 48>& quoted) {
@@ -260,7 +273,7 @@ stop scan_blocks(buffers& memory, int input, header_file& output, listing_scanne
     if (size < 0) return stop::read_error;
     if (size == 0) return stop::end_of_listing;
     scanner.scan({memory.block.get(), static_cast<std::size_t>(size)}, memory.text, messages);
-    if (!write_out(memory.text, output)) return stop::write_error;
+    if (!write_pieces(memory.text, output)) return stop::write_error;
   }
 }
 

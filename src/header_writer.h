@@ -29,6 +29,11 @@ class header_text {
   std::string_view view() const { return {data_.get(), size_}; }
   std::size_t size() const { return size_; }
   void clear() { size_ = 0; }
+  // Removes the first `count` bytes; the rest moves to the front.
+  void remove_front(std::size_t count) {
+    std::memmove(data_.get(), data_.get() + count, size_ - count);
+    size_ -= count;
+  }
 
  private:
   void grow(std::size_t needed);

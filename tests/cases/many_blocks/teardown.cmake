@@ -1,0 +1,8 @@
+file(SHA256 ${WORK}/want.h want)
+foreach(header out.h out2.h)
+  file(SHA256 ${WORK}/${header} got)
+  if(NOT got STREQUAL want)
+    file(SIZE ${WORK}/${header} size)
+    fail("${header} (${size} bytes) is not the header of big.list")
+  endif()
+endforeach()
