@@ -34,7 +34,7 @@ constexpr std::size_t text_reserve = 2 * block_size;
 // The header is written in whole pieces of this size while the listing is
 // read, so that each write begins at a page-aligned place in the file and
 // fills whole pages, which the system copies into fastest.
-constexpr std::size_t write_piece = std::size_t{64} << 10;
+constexpr std::size_t write_piece = std::size_t{256} << 10;
 // The old header is read in pieces of this size to compare it with the new.
 constexpr std::size_t compare_size = std::size_t{64} << 10;
 
