@@ -246,9 +246,7 @@ header_content header_file::look_inside(char* buffer, std::size_t size) const {
 // read (Windows renames over no open file).
 header_begin header_file::begin(std::span<char> scratch) {
   if (!replace_) {
-    // A file this run created is empty: emptying it again would make ext4
-    // flush the whole header to disk at its close, as for a rewritten file.
-    const bool begun = os::make_blocking(file_) && (created_ || os::empty_file(file_));
+    const bool begun = os::make_blocking(file_) && os::empty_file(file_);
     return begun ? header_begin::begun : header_begin::failed;
   }
   if (existing_ != -1) {

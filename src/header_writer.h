@@ -63,25 +63,26 @@ name_fault check_array_identifier(std::string_view name);
 // "const int NAME[] = {", where NAME is `array_name` up to its first point.
 void write_array_head(header_text& output, std::string_view array_name);
 
-// One element line: two tabs, "0x", `element_text` verbatim and a comma.
-// Inline, so that the copies of fixed-size texts compile to plain moves.
-inline void write_array_element(header_text& output, std::string_view element_text) {
-  char* const line = output.extend(element_text.size() + 6);
+// One element line at `line`: two tabs, "0x", `element_text` verbatim and a
+// comma; returns where it ends. Inline, so that the copies of fixed-size
+// texts compile to plain moves.
+inline char* put_array_element(char* line, std::string_view element_text) {
   std::memcpy(line, "\t\t0x", 4);
   std::memcpy(line + 4, element_text.data(), element_text.size());
   std::memcpy(line + 4 + element_text.size(), ",\n", 2);
+  return line + element_text.size() + 6;
 }
 
-// The two element lines of one opcode: its eight low field characters, then
-// its two high ones, as two calls of write_array_element would write them.
+inline void write_array_element(header_text& output, std::string_view element_text) {
+  put_array_element(output.extend(element_text.size() + 6), element_text);
+}
+
+// The two element lines of one opcode, its eight low field characters then
+// its two high ones, with one room check.
 inline void write_opcode_elements(header_text& output, const char* low_text,
                                   const char* high_text) {
-  char* const lines = output.extend(22);
-  std::memcpy(lines, "\t\t0x", 4);
-  std::memcpy(lines + 4, low_text, 8);
-  std::memcpy(lines + 12, ",\n\t\t0x", 6);
-  std::memcpy(lines + 18, high_text, 2);
-  std::memcpy(lines + 20, ",\n", 2);
+  char* const lines = output.extend(8 + 6 + 2 + 6);
+  put_array_element(put_array_element(lines, {low_text, 8}), {high_text, 2});
 }
 
 // The closing line of the declaration.

@@ -304,8 +304,8 @@ bool record_search::scan(std::string_view block) {
 
 // A record whose line, from `start` to `line_feed`, lies in one block: its
 // field is found as line_scan finds it, without its phases.
-inline void listing_scanner::take_record(const char* start, const char* line_feed, header_text& text,
-                                  line_reporter& reporter) {
+inline void listing_scanner::take_record(const char* start, const char* line_feed,
+                                         header_text& text, line_reporter& reporter) {
   const char* label_end = nullptr;
   const char* field = nullptr;
   if (!(vectorised_ && find_field_vectorised(start + 2, line_feed, label_end, field))) {

@@ -238,9 +238,12 @@ bool make_blocking(int file) {
   return flags != -1 && fcntl(file, F_SETFL, flags & ~O_NONBLOCK) != -1;
 }
 
+// An empty file is left as it is: emptying it again would make ext4 take it
+// for a rewritten file and flush all that is then written at its close.
 bool empty_file(int file) {
   struct stat status {};
-  return fstat(file, &status) == 0 && (!S_ISREG(status.st_mode) || ftruncate(file, 0) == 0);
+  return fstat(file, &status) == 0 &&
+         (!S_ISREG(status.st_mode) || status.st_size == 0 || ftruncate(file, 0) == 0);
 }
 
 bool identity_facts(int first, int second, file_facts& a, file_facts& b, path_match& paths) {
