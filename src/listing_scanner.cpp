@@ -219,26 +219,128 @@ const char* next_line_point(const char* p, const char* const end, bool vectorise
   return end;
 }
 
-// Where the label after a record's point and digit ends (its first space)
-// and the field begins (the first character after that which is no space),
-// when both lie in the 16 bytes from `label`, which the line holds: the usual
-// record, found with one comparison rather than a loop for each run.
-bool find_field_vectorised(const char* label, const char* line_feed, const char*& label_end,
-                           const char*& field) {
+// The last line feed in [begin, end), or null: sought 64 bytes at a time
+// from the end, where a block's last line feed lies.
+const char* last_line_feed(const char* begin, const char* end, bool vectorised) {
+  for (; end - begin >= 64; end -= 64) {
+    const std::uint64_t feeds = bytes_equal(end - 64, '\n', vectorised);
+    if (feeds != 0) return end - 1 - std::countl_zero(feeds);
+  }
+  while (end != begin) {
+    if (*--end == '\n') return end;
+  }
+  return nullptr;
+}
+
+// Windows of 64 bytes looked at before the records among them are taken:
+// few enough that they stay in the cache, and that the byte lanes of the
+// vectorised count (four line feeds a window at most) cannot overflow.
+constexpr std::size_t chunk_windows = 32;
+// Room for the offsets of a chunk's line points: one in two bytes at most,
+// and two more that put_offsets may write past them.
+constexpr std::size_t chunk_points = chunk_windows * 32 + 2;
+
+// Adds the offsets of the bits set in `bits`, from `base`, to `offsets` at
+// `count`, and returns the new count. The first two are written whether
+// they are there or not, so that the usual window, with none, one or two,
+// takes no branch that depends on the listing.
+std::size_t put_offsets(std::uint64_t bits, std::uint32_t base, std::uint32_t* offsets,
+                        std::size_t count) {
+  constexpr std::uint64_t last = std::uint64_t{1} << 63;  // no zero to count: no branch
+  std::uint64_t rest = bits & (bits - 1);
+  offsets[count] = base + static_cast<std::uint32_t>(std::countr_zero(bits | last));
+  offsets[count + 1] = base + static_cast<std::uint32_t>(std::countr_zero(rest | last));
+  count += std::size_t{bits != 0} + std::size_t{rest != 0};
+  for (rest &= rest - 1; rest != 0; rest &= rest - 1) {
+    offsets[count++] = base + static_cast<std::uint32_t>(std::countr_zero(rest));
+  }
+  return count;
+}
+
+// The points that begin a line in the `windows` 64-byte windows from `p`:
+// their offsets go to `points` and their count is returned; the line feeds
+// are added to `feeds`. `carry` is 1 where the byte before `p` ends a line,
+// and is left so for the byte after the last window.
+std::size_t find_line_points_plain(const char* p, std::size_t windows, std::uint64_t& carry,
+                                   std::uint32_t* points, std::int64_t& feeds) {
+  std::size_t count = 0;
+  for (std::size_t window = 0; window < windows; ++window, p += 64) {
+    const std::uint64_t ends = bytes_equal_plain(p, '\n');
+    feeds += std::popcount(ends);
+    const std::uint64_t starts = (ends << 1) | carry;
+    count = put_offsets(starts & bytes_equal_plain(p, '.'),
+                        static_cast<std::uint32_t>(window * 64), points, count);
+    carry = ends >> 63;
+  }
+  return count;
+}
+
+// The same with SSE2, the line feeds counted in byte lanes.
+std::size_t find_line_points_vectorised(const char* p, std::size_t windows,
+                                        std::uint64_t& carry, std::uint32_t* points,
+                                        std::int64_t& feeds) {
 #ifdef MARVOT_SSE2
-  if (line_feed - label < 16) return false;
-  const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(label));
-  const auto spaces =
-      static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, _mm_set1_epi8(' '))));
-  if (spaces == 0) return false;
-  const int label_size = std::countr_zero(spaces);
-  const unsigned after_label = ~spaces & (0xFFFFu << label_size) & 0xFFFFu;
-  if (after_label == 0) return false;
-  label_end = label + label_size;
-  field = label + std::countr_zero(after_label);
-  return true;
+  const __m128i feed = _mm_set1_epi8('\n');
+  const __m128i point = _mm_set1_epi8('.');
+  __m128i lanes = _mm_setzero_si128();  // each byte: the line feeds seen in its lane
+  std::size_t count = 0;
+  for (std::size_t window = 0; window < windows; ++window, p += 64) {
+    std::uint64_t ends = 0;
+    std::uint64_t points_here = 0;
+    for (int at = 0; at < 64; at += 16) {
+      const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + at));
+      const __m128i is_feed = _mm_cmpeq_epi8(bytes, feed);
+      lanes = _mm_sub_epi8(lanes, is_feed);
+      ends |= std::uint64_t{static_cast<unsigned>(_mm_movemask_epi8(is_feed))} << at;
+      points_here |= std::uint64_t{static_cast<unsigned>(
+                         _mm_movemask_epi8(_mm_cmpeq_epi8(bytes, point)))}
+                     << at;
+    }
+    count = put_offsets(((ends << 1) | carry) & points_here,
+                        static_cast<std::uint32_t>(window * 64), points, count);
+    carry = ends >> 63;
+  }
+  const __m128i sums = _mm_sad_epu8(lanes, _mm_setzero_si128());
+  feeds += _mm_cvtsi128_si32(sums) + _mm_cvtsi128_si32(_mm_srli_si128(sums, 8));
+  return count;
 #else
-  (void)label, (void)line_feed, (void)label_end, (void)field;
+  return find_line_points_plain(p, windows, carry, points, feeds);
+#endif
+}
+
+// Where the label after a record's point and digit ends (its first space),
+// where its field begins (the first character after that which is no
+// space) and whether ten field characters follow before the line ends, when
+// all that shows in the 32 bytes from `label`: the usual record, found with
+// a few comparisons rather than a loop for each run. False where it does not
+// show, and the line must be searched.
+bool find_field_vectorised(const char* label, const char*& label_end, const char*& field,
+                           bool& complete) {
+#ifdef MARVOT_SSE2
+  const auto bits = [label](char c) {
+    const __m128i wanted = _mm_set1_epi8(c);
+    const __m128i low = _mm_loadu_si128(reinterpret_cast<const __m128i*>(label));
+    const __m128i high = _mm_loadu_si128(reinterpret_cast<const __m128i*>(label + 16));
+    return static_cast<std::uint64_t>(
+        static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(low, wanted))) |
+        static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(high, wanted))) << 16);
+  };
+  const std::uint64_t spaces = bits(' ');
+  const int line_end = std::countr_zero(bits('\n') | std::uint64_t{1} << 32);  // 32: not here
+  const std::uint64_t label_spaces = spaces & ((std::uint64_t{1} << line_end) - 1);
+  if (label_spaces == 0) {  // no space before the line ends, or not in sight
+    label_end = field = label + line_end;
+    complete = false;
+    return line_end < 32;
+  }
+  const int label_size = std::countr_zero(label_spaces);
+  const int field_at = std::countr_zero(~spaces & ~std::uint64_t{0} << label_size);
+  label_end = label + label_size;
+  field = label + field_at;
+  complete = field_at + 10 <= line_end;
+  return complete || line_end < 32;
+#else
+  (void)label, (void)label_end, (void)field, (void)complete;
   return false;
 #endif
 }
@@ -302,57 +404,70 @@ bool record_search::scan(std::string_view block) {
   return found_;
 }
 
-// A record whose line, from `start` to `line_feed`, lies in one block: its
-// field is found as line_scan finds it, without its phases.
-inline void listing_scanner::take_record(const char* start, const char* line_feed,
-                                         header_text& text, line_reporter& reporter) {
+std::int64_t listing_scanner::line_count::at(const char* p) {
+  number += std::count(counted, p, '\n');
+  counted = p;
+  return number;
+}
+
+// A line that begins with a point, in the whole lines of a block: its field
+// is found as line_scan finds it, without its phases.
+inline void listing_scanner::take_record(const char* start, const block_lines& lines,
+                                  line_count& count, header_text& text,
+                                  line_reporter& reporter) {
+  if (!is_digit(start[1])) return;  // a point is never the line feed
+  const char* const label = start + 2;
   const char* label_end = nullptr;
   const char* field = nullptr;
-  if (!(vectorised_ && find_field_vectorised(start + 2, line_feed, label_end, field))) {
-    label_end = find_first(start + 2, line_feed, true);
+  bool complete = false;
+  if (!(vectorised_ && lines.block_end - label >= 32 &&
+        find_field_vectorised(label, label_end, field, complete))) {
+    const auto* line_feed = static_cast<const char*>(
+        std::memchr(label, '\n', static_cast<std::size_t>(lines.end - label)));
+    label_end = find_first(label, line_feed, true);
     field = find_first(label_end, line_feed, false);
+    complete = line_feed - field >= 10;
   }
-  if (line_feed - field < 10) {
-    reporter.report({line_kind::incomplete_record, line_number_, {}, false});
+  if (!complete) {
+    reporter.report({line_kind::incomplete_record, count.at(start), {}, false});
     return;
   }
   ++records_;
   write_opcode_elements(text, field + 2, field);
   if (is_hex(field)) return;
-  const auto label_size = static_cast<std::size_t>(label_end - start - 2);
-  reporter.report({line_kind::non_hex_record, line_number_, {field, 10},
-                   std::memchr(start + 2, '\t', label_size) != nullptr});
+  reporter.report({line_kind::non_hex_record, count.at(start), {field, 10},
+                   std::memchr(label, '\t', static_cast<std::size_t>(label_end - label)) !=
+                       nullptr});
 }
 
-inline void listing_scanner::take_line(const char* start, const char* line_feed,
-                                       header_text& text, line_reporter& reporter) {
-  if (*start == '.' && is_digit(start[1])) {  // a point is never the line feed
-    take_record(start, line_feed, text, reporter);
+// The whole lines of a block: the points that begin them are found 64 bytes
+// at a time, a chunk of windows before their records are taken, and only
+// the lines they begin are looked at. The last bytes, under 64, go line by
+// line.
+void listing_scanner::scan_lines(const block_lines& lines, header_text& text,
+                                 line_reporter& reporter) {
+  const char* p = lines.begin;
+  line_count count{p, line_number_};
+  std::int64_t feeds = 0;
+  std::uint64_t carry = 1;
+  std::array<std::uint32_t, chunk_points> points;
+  while (lines.end - p >= 64) {
+    const std::size_t windows =
+        std::min(chunk_windows, static_cast<std::size_t>(lines.end - p) / 64);
+    const std::size_t found =
+        vectorised_ ? find_line_points_vectorised(p, windows, carry, points.data(), feeds)
+                    : find_line_points_plain(p, windows, carry, points.data(), feeds);
+    for (std::size_t i = 0; i < found; ++i) take_record(p + points[i], lines, count, text, reporter);
+    p += windows * 64;
   }
-  ++line_number_;
-}
-
-// The whole lines at the start of `rest`, whose line feeds are found 64
-// bytes at a time; returns where the last of them ends.
-const char* listing_scanner::scan_lines(std::string_view rest, header_text& text,
-                                        line_reporter& reporter) {
-  const char* line = rest.data();
-  const char* window = line;
-  const char* const end = window + rest.size();
-  for (; end - window >= 64; window += 64) {
-    std::uint64_t feeds = bytes_equal(window, '\n', vectorised_);
-    for (; feeds != 0; feeds &= feeds - 1) {
-      const char* const line_feed = window + std::countr_zero(feeds);
-      take_line(line, line_feed, text, reporter);
-      line = line_feed + 1;
-    }
+  for (bool line_start = carry != 0; p != lines.end; line_start = true) {
+    const auto* line_feed = static_cast<const char*>(
+        std::memchr(p, '\n', static_cast<std::size_t>(lines.end - p)));
+    if (line_start && *p == '.') take_record(p, lines, count, text, reporter);
+    ++feeds;
+    p = line_feed + 1;
   }
-  while (const auto* line_feed = static_cast<const char*>(
-             std::memchr(window, '\n', static_cast<std::size_t>(end - window)))) {
-    take_line(line, line_feed, text, reporter);
-    line = window = line_feed + 1;
-  }
-  return line;
+  line_number_ += feeds;
 }
 
 void listing_scanner::scan(std::string_view block, header_text& text, line_reporter& reporter) {
@@ -369,7 +484,9 @@ void listing_scanner::scan(std::string_view block, header_text& text, line_repor
     end_line(text, reporter);
     p = line_feed + 1;
   }
-  const char* const last_line = scan_lines({p, end}, text, reporter);
+  const char* const last_feed = last_line_feed(p, end, vectorised_);
+  const char* const last_line = last_feed == nullptr ? p : last_feed + 1;
+  if (last_line != p) scan_lines({p, last_line, end}, text, reporter);
   line_.feed({last_line, end});
   line_open_ = last_line != end;
 }

@@ -103,9 +103,9 @@ class line_reporter {
 
 // Splits a listing, handed over in blocks of any size, into lines, and
 // writes the two elements of each opcode record to the header's text. The
-// line feeds of a block are found 64 bytes at a time, and only the start of
-// each line is looked at; a line that goes on into the next block is
-// scanned by `line_scan`.
+// points that begin a line are found 64 bytes at a time, and only the lines
+// they begin are looked at, so that no branch is taken on each line; a line
+// that goes on into the next block is scanned by `line_scan`.
 class listing_scanner {
  public:
   // With `vectorised` false, plain portable code finds the lines, as it does
@@ -120,11 +120,23 @@ class listing_scanner {
   std::int64_t records() const { return records_; }
 
  private:
-  const char* scan_lines(std::string_view rest, header_text& text, line_reporter& reporter);
-  void take_line(const char* start, const char* line_feed, header_text& text,
-                 line_reporter& reporter);
-  void take_record(const char* start, const char* line_feed, header_text& text,
-                   line_reporter& reporter);
+  // The whole lines of a block, and the bytes that may be read after them.
+  struct block_lines {
+    const char* begin;
+    const char* end;        // after the last line feed
+    const char* block_end;  // after the block's last byte
+  };
+  // The number of a line, counted on from the last line asked for, so that
+  // only lines that need a message cost a count.
+  struct line_count {
+    const char* counted;  // where a line begins
+    std::int64_t number;  // that line's number
+    std::int64_t at(const char* p);
+  };
+
+  void scan_lines(const block_lines& lines, header_text& text, line_reporter& reporter);
+  void take_record(const char* start, const block_lines& lines, line_count& count,
+                   header_text& text, line_reporter& reporter);
   void end_line(header_text& text, line_reporter& reporter);
 
   line_scan line_;  // the line that goes on from one block into the next
