@@ -308,14 +308,11 @@ std::size_t find_line_points_vectorised(const char* p, std::size_t windows,
 #endif
 }
 
-// Where the label after a record's point and digit ends (its first space),
-// where its field begins (the first character after that which is no
-// space) and whether ten field characters follow before the line ends, when
-// all that shows in the 32 bytes from `label`: the usual record, found with
-// a few comparisons rather than a loop for each run. False where it does not
-// show, and the line must be searched.
-bool find_field_vectorised(const char* label, const char*& label_end, const char*& field,
-                           bool& complete) {
+// The field of the usual record, whose label, blanks and ten field
+// characters all lie in the 32 bytes from `label` (all of which may be
+// read): found with a few comparisons rather than a loop for each run. Null
+// for any other line, which must be searched.
+inline const char* usual_field(const char* label) {
 #ifdef MARVOT_SSE2
   const auto bits = [label](char c) {
     const __m128i wanted = _mm_set1_epi8(c);
@@ -328,20 +325,12 @@ bool find_field_vectorised(const char* label, const char*& label_end, const char
   const std::uint64_t spaces = bits(' ');
   const int line_end = std::countr_zero(bits('\n') | std::uint64_t{1} << 32);  // 32: not here
   const std::uint64_t label_spaces = spaces & ((std::uint64_t{1} << line_end) - 1);
-  if (label_spaces == 0) {  // no space before the line ends, or not in sight
-    label_end = field = label + line_end;
-    complete = false;
-    return line_end < 32;
-  }
-  const int label_size = std::countr_zero(label_spaces);
-  const int field_at = std::countr_zero(~spaces & ~std::uint64_t{0} << label_size);
-  label_end = label + label_size;
-  field = label + field_at;
-  complete = field_at + 10 <= line_end;
-  return complete || line_end < 32;
+  if (label_spaces == 0) return nullptr;
+  const int field_at = std::countr_zero(~spaces & ~std::uint64_t{0} << std::countr_zero(label_spaces));
+  return field_at + 10 <= line_end ? label + field_at : nullptr;
 #else
-  (void)label, (void)label_end, (void)field, (void)complete;
-  return false;
+  (void)label;
+  return nullptr;
 #endif
 }
 
@@ -410,25 +399,32 @@ std::int64_t listing_scanner::line_count::at(const char* p) {
   return number;
 }
 
-// A line that begins with a point, in the whole lines of a block: its field
-// is found as line_scan finds it, without its phases.
+// A line that begins with a point, in the whole lines of a block: the usual
+// record is written at once; any other goes the long way.
 inline void listing_scanner::take_record(const char* start, const block_lines& lines,
-                                  line_count& count, header_text& text,
-                                  line_reporter& reporter) {
+                                         line_count& count, header_text& text,
+                                         line_reporter& reporter) {
   if (!is_digit(start[1])) return;  // a point is never the line feed
-  const char* const label = start + 2;
-  const char* label_end = nullptr;
-  const char* field = nullptr;
-  bool complete = false;
-  if (!(vectorised_ && lines.block_end - label >= 32 &&
-        find_field_vectorised(label, label_end, field, complete))) {
-    const auto* line_feed = static_cast<const char*>(
-        std::memchr(label, '\n', static_cast<std::size_t>(lines.end - label)));
-    label_end = find_first(label, line_feed, true);
-    field = find_first(label_end, line_feed, false);
-    complete = line_feed - field >= 10;
+  const char* const field =
+      vectorised_ && lines.block_end - start >= 34 ? usual_field(start + 2) : nullptr;
+  if (field != nullptr && is_hex(field)) {
+    ++records_;
+    write_opcode_elements(text, field + 2, field);
+  } else {
+    take_any_record(start, lines.end, count, text, reporter);
   }
-  if (!complete) {
+}
+
+// A record line from `start`, a point and a digit, to the line feed before
+// `end`: its field is found as line_scan finds it, without its phases.
+void listing_scanner::take_any_record(const char* start, const char* end, line_count& count,
+                                      header_text& text, line_reporter& reporter) {
+  const char* const label = start + 2;
+  const auto* line_feed =
+      static_cast<const char*>(std::memchr(label, '\n', static_cast<std::size_t>(end - label)));
+  const char* const label_end = find_first(label, line_feed, true);
+  const char* const field = find_first(label_end, line_feed, false);
+  if (line_feed - field < 10) {
     reporter.report({line_kind::incomplete_record, count.at(start), {}, false});
     return;
   }

@@ -137,6 +137,8 @@ class listing_scanner {
   void scan_lines(const block_lines& lines, header_text& text, line_reporter& reporter);
   void take_record(const char* start, const block_lines& lines, line_count& count,
                    header_text& text, line_reporter& reporter);
+  void take_any_record(const char* start, const char* end, line_count& count,
+                       header_text& text, line_reporter& reporter);
   void end_line(header_text& text, line_reporter& reporter);
 
   line_scan line_;  // the line that goes on from one block into the next
