@@ -236,9 +236,10 @@ const char* last_line_feed(const char* begin, const char* end, bool vectorised) 
 // few enough that they stay in the cache, and that the byte lanes of the
 // vectorised count (four line feeds a window at most) cannot overflow.
 constexpr std::size_t chunk_windows = 32;
-// Room for the offsets of a chunk's line points: one in two bytes at most,
-// and two more that put_offsets may write past them.
-constexpr std::size_t chunk_points = chunk_windows * 32 + 2;
+// Room for the offsets of a chunk's line points: one in two bytes at most.
+// What put_offsets writes past the points of a window lands where the next
+// window's may stand.
+constexpr std::size_t chunk_points = chunk_windows * 32;
 
 // Adds the offsets of the bits set in `bits`, from `base`, to `offsets` at
 // `count`, and returns the new count. The first two are written whether
