@@ -1,20 +1,26 @@
 // Runs the fuzz target over the listings it is given, each cut into blocks of
 // every size, so that its checks hold in every build and not only in fuzzing.
-// Each line is also made the listing's last, without its line feed.
+// Each line is also made the listing's last, without and with its line feed.
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <fstream>
 #include <iterator>
+#include <memory>
 #include <string>
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size);
 
 namespace {
 
-// `input` is the block size byte and the listing.
+// `input` is the block size byte and the listing, of which the first `size`
+// bytes are passed in memory of just that size, as the fuzzer passes them,
+// so that AddressSanitizer sees any read past the end.
 void run(const std::string& input, std::size_t size) {
-  LLVMFuzzerTestOneInput(reinterpret_cast<const std::uint8_t*>(input.data()), size);
+  const auto data = std::make_unique<std::uint8_t[]>(size);
+  std::memcpy(data.get(), input.data(), size);
+  LLVMFuzzerTestOneInput(data.get(), size);
 }
 
 }  // namespace
@@ -34,7 +40,10 @@ int main(int argc, char* argv[]) {
     }
     input[0] = 63;  // blocks of 64 bytes, as the line feeds are looked for
     std::size_t at = input.find('\n');
-    for (; at != std::string::npos; at = input.find('\n', at + 1)) run(input, at);
+    for (; at != std::string::npos; at = input.find('\n', at + 1)) {
+      run(input, at);
+      run(input, at + 1);
+    }
     std::printf("%s: %zu bytes, every block size, every line last\n", argv[i], input.size() - 1);
   }
   return 0;

@@ -324,10 +324,11 @@ inline const char* usual_field(const char* label) {
         static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(high, wanted))) << 16);
   };
   const std::uint64_t spaces = bits(' ');
+  if (spaces == 0) return nullptr;
+  // After the first space, the first byte that is none; the field only
+  // where it and its ten characters end before the line does.
+  const int field_at = std::countr_zero(~spaces & ~std::uint64_t{0} << std::countr_zero(spaces));
   const int line_end = std::countr_zero(bits('\n') | std::uint64_t{1} << 32);  // 32: not here
-  const std::uint64_t label_spaces = spaces & ((std::uint64_t{1} << line_end) - 1);
-  if (label_spaces == 0) return nullptr;
-  const int field_at = std::countr_zero(~spaces & ~std::uint64_t{0} << std::countr_zero(label_spaces));
   return field_at + 10 <= line_end ? label + field_at : nullptr;
 #else
   (void)label;
