@@ -1,6 +1,7 @@
 // Writes a made-up assembler listing of about a given size, for benchmarks:
 // about half the lines are opcode lines, the rest comments, directives and
-// blank lines. With --single-line it writes one opcode line of that size.
+// blank lines. With --single-line it writes one opcode line of that size,
+// with --records-only opcode lines alone.
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -58,8 +59,10 @@ int write_all(std::FILE* file, const std::string& text) {
 
 int main(int argc, char* argv[]) {
   const bool single_line = argc == 5 && std::strcmp(argv[4], "--single-line") == 0;
-  if (argc != 4 && !single_line) {
-    std::fputs("usage: generate_listing OUTPUT BYTES SEED [--single-line]\n", stderr);
+  const bool records_only = argc == 5 && std::strcmp(argv[4], "--records-only") == 0;
+  if (argc != 4 && !single_line && !records_only) {
+    std::fputs("usage: generate_listing OUTPUT BYTES SEED [--single-line | --records-only]\n",
+               stderr);
     return 2;
   }
   const unsigned long long size = std::strtoull(argv[2], nullptr, 10);
@@ -84,7 +87,7 @@ int main(int argc, char* argv[]) {
   while (written < size && !failed) {
     chunk.clear();
     while (chunk.size() < (std::size_t{1} << 20)) {
-      if (random() % 2 == 0) {
+      if (records_only || random() % 2 == 0) {
         append_opcode_line(chunk, random, ++line);
       } else {
         append_other_line(chunk, random);
