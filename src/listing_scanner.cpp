@@ -5,9 +5,8 @@
 #include <bit>
 #include <cstring>
 
-#if defined(__SSE2__) || defined(_M_X64)
+#ifdef MARVOT_SSE2
 #include <emmintrin.h>
-#define MARVOT_SSE2 1
 #endif
 
 namespace {
@@ -260,27 +259,11 @@ std::size_t put_offsets(std::uint64_t bits, std::uint32_t base, std::uint32_t* o
 
 // The points that begin a line in the `windows` 64-byte windows from `p`:
 // their offsets go to `points` and their count is returned; the line feeds
-// are added to `feeds`. `carry` is 1 where the byte before `p` ends a line,
-// and is left so for the byte after the last window.
-std::size_t find_line_points_plain(const char* p, std::size_t windows, std::uint64_t& carry,
-                                   std::uint32_t* points, std::int64_t& feeds) {
-  std::size_t count = 0;
-  for (std::size_t window = 0; window < windows; ++window, p += 64) {
-    const std::uint64_t ends = bytes_equal_plain(p, '\n');
-    feeds += std::popcount(ends);
-    const std::uint64_t starts = (ends << 1) | carry;
-    count = put_offsets(starts & bytes_equal_plain(p, '.'),
-                        static_cast<std::uint32_t>(window * 64), points, count);
-    carry = ends >> 63;
-  }
-  return count;
-}
-
-// The same with SSE2, the line feeds counted in byte lanes.
-std::size_t find_line_points_vectorised(const char* p, std::size_t windows,
-                                        std::uint64_t& carry, std::uint32_t* points,
-                                        std::int64_t& feeds) {
+// are added to `feeds`, counted in byte lanes. `carry` is 1 where the byte
+// before `p` ends a line, and is left so for the byte after the last window.
 #ifdef MARVOT_SSE2
+std::size_t find_line_points(const char* p, std::size_t windows, std::uint64_t& carry,
+                             std::uint32_t* points, std::int64_t& feeds) {
   const __m128i feed = _mm_set1_epi8('\n');
   const __m128i point = _mm_set1_epi8('.');
   __m128i lanes = _mm_setzero_si128();  // each byte: the line feeds seen in its lane
@@ -304,10 +287,23 @@ std::size_t find_line_points_vectorised(const char* p, std::size_t windows,
   const __m128i sums = _mm_sad_epu8(lanes, _mm_setzero_si128());
   feeds += _mm_cvtsi128_si32(sums) + _mm_cvtsi128_si32(_mm_srli_si128(sums, 8));
   return count;
-#else
-  return find_line_points_plain(p, windows, carry, points, feeds);
-#endif
 }
+#else
+// Without SSE2 the same with eight-byte words, for the tests: the scanner
+// takes each line by default there, which costs less in plain code.
+std::size_t find_line_points(const char* p, std::size_t windows, std::uint64_t& carry,
+                             std::uint32_t* points, std::int64_t& feeds) {
+  std::size_t count = 0;
+  for (std::size_t window = 0; window < windows; ++window, p += 64) {
+    const std::uint64_t ends = bytes_equal_plain(p, '\n');
+    feeds += std::popcount(ends);
+    count = put_offsets(((ends << 1) | carry) & bytes_equal_plain(p, '.'),
+                        static_cast<std::uint32_t>(window * 64), points, count);
+    carry = ends >> 63;
+  }
+  return count;
+}
+#endif
 
 // The usual record's field: its label, a space and its blanks end, and its
 // field begins, in the 16 bytes from `label`, and its ten characters are
@@ -420,18 +416,20 @@ inline void listing_scanner::take_record(const char* start, const block_lines& l
   if (field != nullptr) {
     ++records_;
     write_opcode_elements(text, field + 2, field);
-  } else {
-    take_any_record(start, lines.end, count, text, reporter);
+    return;
   }
+  const char* const label = start + 2;
+  take_any_record(start, static_cast<const char*>(std::memchr(
+                             label, '\n', static_cast<std::size_t>(lines.end - label))),
+                  count, text, reporter);
 }
 
-// A record line from `start`, a point and a digit, to the line feed before
-// `end`: its field is found as line_scan finds it, without its phases.
-void listing_scanner::take_any_record(const char* start, const char* end, line_count& count,
-                                      header_text& text, line_reporter& reporter) {
+// A record line, a point and a digit from `start` to `line_feed`: its field
+// is found as line_scan finds it, without its phases.
+void listing_scanner::take_any_record(const char* start, const char* line_feed,
+                                      line_count& count, header_text& text,
+                                      line_reporter& reporter) {
   const char* const label = start + 2;
-  const auto* line_feed =
-      static_cast<const char*>(std::memchr(label, '\n', static_cast<std::size_t>(end - label)));
   const char* const label_end = find_first(label, line_feed, true);
   const char* const field = find_first(label_end, line_feed, false);
   if (line_feed - field < 10) {
@@ -446,30 +444,59 @@ void listing_scanner::take_any_record(const char* start, const char* end, line_c
                        nullptr});
 }
 
-// The whole lines of a block: the points that begin them are found 64 bytes
-// at a time, a chunk of windows before their records are taken, and only
-// the lines they begin are looked at. The last bytes, under 64, go line by
-// line.
-void listing_scanner::scan_lines(const block_lines& lines, header_text& text,
-                                 line_reporter& reporter) {
+// The points that begin lines are found 64 bytes at a time, a chunk of
+// windows before their records are taken, and only the lines they begin are
+// looked at. Returns the start of the first line after the last window.
+const char* listing_scanner::take_line_points(const block_lines& lines, line_count& count,
+                                              std::int64_t& feeds, header_text& text,
+                                              line_reporter& reporter) {
   const char* p = lines.begin;
-  line_count count{p, line_number_};
-  std::int64_t feeds = 0;
   std::uint64_t carry = 1;
   std::array<std::uint32_t, chunk_points> points;
   while (lines.end - p >= 64) {
     const std::size_t windows =
         std::min(chunk_windows, static_cast<std::size_t>(lines.end - p) / 64);
-    const std::size_t found =
-        vectorised_ ? find_line_points_vectorised(p, windows, carry, points.data(), feeds)
-                    : find_line_points_plain(p, windows, carry, points.data(), feeds);
+    const std::size_t found = find_line_points(p, windows, carry, points.data(), feeds);
     for (std::size_t i = 0; i < found; ++i) take_record(p + points[i], lines, count, text, reporter);
     p += windows * 64;
   }
-  for (bool line_start = carry != 0; p != lines.end; line_start = true) {
+  if (carry != 0) return p;
+  ++feeds;  // the line under way ends after the last window
+  return static_cast<const char*>(std::memchr(p, '\n', static_cast<std::size_t>(lines.end - p))) +
+         1;
+}
+
+// The line feeds are found 64 bytes at a time, and each line's start is
+// looked at. Returns the start of the line under way after the last window.
+const char* listing_scanner::take_each_line(const block_lines& lines, line_count& count,
+                                            std::int64_t& feeds, header_text& text,
+                                            line_reporter& reporter) {
+  const char* line = lines.begin;
+  for (const char* window = line; lines.end - window >= 64; window += 64) {
+    for (std::uint64_t ends = bytes_equal_plain(window, '\n'); ends != 0; ends &= ends - 1) {
+      const char* const line_feed = window + std::countr_zero(ends);
+      if (*line == '.' && is_digit(line[1])) take_any_record(line, line_feed, count, text, reporter);
+      ++feeds;
+      line = line_feed + 1;
+    }
+  }
+  return line;
+}
+
+// The whole lines of a block: with SSE2 only the lines that begin with a
+// point are visited, so that no branch on a line's kind is guessed wrong;
+// plain code, for which finding the points costs more than that, takes each
+// line. The last lines, under 64 bytes, go one by one.
+void listing_scanner::scan_lines(const block_lines& lines, header_text& text,
+                                 line_reporter& reporter) {
+  line_count count{lines.begin, line_number_};
+  std::int64_t feeds = 0;
+  const char* p = vectorised_ ? take_line_points(lines, count, feeds, text, reporter)
+                              : take_each_line(lines, count, feeds, text, reporter);
+  while (p != lines.end) {
     const auto* line_feed = static_cast<const char*>(
         std::memchr(p, '\n', static_cast<std::size_t>(lines.end - p)));
-    if (line_start && *p == '.') take_record(p, lines, count, text, reporter);
+    if (*p == '.') take_record(p, lines, count, text, reporter);
     ++feeds;
     p = line_feed + 1;
   }

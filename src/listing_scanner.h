@@ -9,6 +9,15 @@
 
 #include "header_writer.h"
 
+// Whether the vectorised code is built in: SSE2, which every x86-64
+// processor has.
+#if defined(__SSE2__) || defined(_M_X64)
+#define MARVOT_SSE2 1
+inline constexpr bool vectorised_code = true;
+#else
+inline constexpr bool vectorised_code = false;
+#endif
+
 // The value of one opcode: its ten field characters, split in two and
 // copied verbatim from the listing.
 struct opcode_record {
@@ -102,15 +111,16 @@ class line_reporter {
 };
 
 // Splits a listing, handed over in blocks of any size, into lines, and
-// writes the two elements of each opcode record to the header's text. The
-// points that begin a line are found 64 bytes at a time, and only the lines
-// they begin are looked at, so that no branch is taken on each line; a line
-// that goes on into the next block is scanned by `line_scan`.
+// writes the two elements of each opcode record to the header's text. With
+// SSE2 the points that begin a line are found 64 bytes at a time, and only
+// the lines they begin are looked at, so that no branch is taken on each
+// line; plain code finds the line feeds and looks at each line's start. A
+// line that goes on into the next block is scanned by `line_scan`.
 class listing_scanner {
  public:
-  // With `vectorised` false, plain portable code finds the lines, as it does
-  // on machines without SSE2; the tests run both.
-  explicit listing_scanner(bool vectorised = true) : vectorised_(vectorised) {}
+  // With `vectorised` false, plain portable code takes each line, as it does
+  // by default where no vectorised code is built in; the tests run both.
+  explicit listing_scanner(bool vectorised = vectorised_code) : vectorised_(vectorised) {}
 
   // Scans the next block of the listing.
   void scan(std::string_view block, header_text& text, line_reporter& reporter);
@@ -135,9 +145,13 @@ class listing_scanner {
   };
 
   void scan_lines(const block_lines& lines, header_text& text, line_reporter& reporter);
+  const char* take_line_points(const block_lines& lines, line_count& count, std::int64_t& feeds,
+                               header_text& text, line_reporter& reporter);
+  const char* take_each_line(const block_lines& lines, line_count& count, std::int64_t& feeds,
+                             header_text& text, line_reporter& reporter);
   void take_record(const char* start, const block_lines& lines, line_count& count,
                    header_text& text, line_reporter& reporter);
-  void take_any_record(const char* start, const char* end, line_count& count,
+  void take_any_record(const char* start, const char* line_feed, line_count& count,
                        header_text& text, line_reporter& reporter);
   void end_line(header_text& text, line_reporter& reporter);
 
