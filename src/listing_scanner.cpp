@@ -405,14 +405,14 @@ std::int64_t listing_scanner::line_count::at(const char* p) {
   return number;
 }
 
-// A line that begins with a point, in the whole lines of a block: the usual
-// record is written at once; any other goes the long way.
+// A line that begins with a point, in the whole lines of a block, found by
+// the vectorised code: the usual record is written at once; any other goes
+// the long way.
 inline void listing_scanner::take_record(const char* start, const block_lines& lines,
                                          line_count& count, header_text& text,
                                          line_reporter& reporter) {
   if (!is_digit(start[1])) return;  // a point is never the line feed
-  const char* const field =
-      vectorised_ && lines.block_end - start >= 33 ? usual_field(start + 2) : nullptr;
+  const char* const field = lines.block_end - start >= 33 ? usual_field(start + 2) : nullptr;
   if (field != nullptr) {
     ++records_;
     write_opcode_elements(text, field + 2, field);
@@ -496,7 +496,7 @@ void listing_scanner::scan_lines(const block_lines& lines, header_text& text,
   while (p != lines.end) {
     const auto* line_feed = static_cast<const char*>(
         std::memchr(p, '\n', static_cast<std::size_t>(lines.end - p)));
-    if (*p == '.') take_record(p, lines, count, text, reporter);
+    if (*p == '.' && is_digit(p[1])) take_any_record(p, line_feed, count, text, reporter);
     ++feeds;
     p = line_feed + 1;
   }
