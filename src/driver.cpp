@@ -345,6 +345,41 @@ exit_status convert(const translation& run, buffers& memory, int input, header_f
   return report(run, stopped, counts);
 }
 
+// Says why the header could not be begun or settled; false when it was.
+bool header_failed(const translation& run, const header_file& header, header_result result) {
+  switch (result) {
+    case header_result::done:
+      return false;
+    case header_result::open_failed:
+      say_about_header(run, "] open failed\n");
+      break;
+    case header_result::folder_not_writable:
+      say_about_header(run, "] cannot be replaced: its folder cannot be written\n");
+      break;
+    case header_result::new_file_failed:
+      say(run.out, {"Output file [", run.output_path, "] new file [", header.new_file_name(),
+                    "] could not be made\n"});
+      break;
+    case header_result::write_failed:
+      say_about_header(run, "] write failed\n");
+      break;
+    case header_result::rights_refused:
+      say_about_header(run, "] cannot be given the old header's rights: left as it was\n");
+      break;
+    case header_result::replace_failed:
+      say_about_header(run, "] replace failed\n");
+      break;
+    case header_result::read_only:
+      say_about_header(run, "] is read-only, which this system cannot replace: left as it was\n");
+      break;
+    case header_result::remove_failed:
+      say(run.out, {"Output file [", run.output_path, "] new file [", header.new_file_name(),
+                    "] could not be removed\n"});
+      break;
+  }
+  return true;
+}
+
 // Keeps the header only from a run that succeeded, all its messages said:
 // with --replace the new file then takes the header's place.
 exit_status settle(const translation& run, header_file& header, exit_status status) {
@@ -352,17 +387,7 @@ exit_status settle(const translation& run, header_file& header, exit_status stat
     header.discard();
     return exit_failed;
   }
-  switch (header.commit()) {
-    case header_commit::done:
-      return exit_converted;
-    case header_commit::read_only:
-      say_about_header(run, "] is read-only, which this system cannot replace: left as it was\n");
-      return exit_failed;
-    case header_commit::failed:
-      break;
-  }
-  say_about_header(run, "] replace failed\n");
-  return exit_failed;
+  return header_failed(run, header, header.commit()) ? exit_failed : exit_converted;
 }
 
 void print_out_of_memory(console& out) { out.write("Not enough memory\n"); }
@@ -417,16 +442,7 @@ bool prepare_header(const translation& run, int input, buffers& memory, header_f
     say_about_header(run, refusal(header_open::unreadable));
     return false;
   }
-  const header_begin begun = header.begin({memory.old_text.get(), compare_size});
-  if (begun == header_begin::folder_not_writable) {
-    say_about_header(run, "] cannot be replaced: its folder cannot be written\n");
-    return false;
-  }
-  if (begun == header_begin::failed) {
-    say_about_header(run, "] open failed\n");
-    return false;
-  }
-  return true;
+  return !header_failed(run, header, header.begin({memory.old_text.get(), compare_size}));
 }
 
 exit_status translate(const translation& run) {

@@ -1,5 +1,8 @@
 // The header's life: found and judged through the descriptor opened, looked
-// into, begun (emptied, or a new file made beside it), then kept or discarded.
+// into, begun (emptied, or a new file made beside it), written, then kept,
+// replaced or discarded. A state machine: where it is in that life (its
+// stage) and how it writes (its mode, decided once when the header is
+// judged), apart from what the user asked for.
 #pragma once
 
 #include <cstddef>
@@ -9,6 +12,7 @@
 #include <string_view>
 
 #include "platform.h"
+#include "text_digest.h"
 
 enum class header_open {
   opened,
@@ -26,21 +30,38 @@ enum class header_open {
 // What an existing header holds.
 enum class header_content { no_records, opcode_records, unreadable };
 
-// Why the header could not be begun.
-enum class header_begin { begun, failed, folder_not_writable };
+// How the header was begun or settled, or why it could not be.
+enum class header_result {
+  done,                 // begun; or written, replaced, or kept as it was
+  open_failed,          // the header could not be opened or emptied
+  folder_not_writable,  // no new file can be made in its folder
+  new_file_failed,      // the new file could not be made
+  write_failed,         // its text could not all be written
+  rights_refused,       // the new file cannot be given the old header's rights
+  replace_failed,       // the new file could not take the header's place
+  read_only,            // a read-only header, which this system cannot replace
+  remove_failed,        // the new file could not be removed
+};
 
-// How the header was settled: kept or replaced (done), or not.
-using header_commit = os::rename_result;
+// Where the header is in its life.
+enum class header_stage { start, opened, begun, closed, settled };
 
-// The header on its way to the disk. Written in place, or with `replace` into
-// a new file beside the file that its path leads to (through any links) that
-// takes that file's place only on `commit`, so that a failed run leaves it as
-// it was. Only an existing regular file is replaced: a device or a FIFO is
-// written in place, and a header that does not exist yet is made new.
-// Whatever was not committed is discarded when the object ends.
+// How it is written, decided when it is judged.
+enum class header_mode {
+  in_place,    // emptied and written: without --replace, a device or a FIFO
+  new_header,  // with --replace where there was none: a new file takes the name
+  replacing,   // a new file, compared as it is written with the old header
+  comparing,   // no new file could be made or written: the old header is only
+               // compared, and kept where its text is the new text
+};
+
+// The header on its way to the disk. Only an existing regular file is
+// replaced; a failed run leaves it as it was, and a header whose text is
+// unchanged is kept only where its bytes prove it. Whatever was not
+// committed is discarded when the object ends.
 class header_file {
  public:
-  header_file(const char* path, bool replace) : path_(path), replace_(replace) {}
+  header_file(const char* path, bool replace) : path_(path), replace_asked_(replace) {}
   header_file(const header_file&) = delete;
   header_file& operator=(const header_file&) = delete;
   ~header_file() { discard(); }
@@ -55,45 +76,55 @@ class header_file {
   // in blocks of `buffer`'s size. A header as written here is known from its
   // start, end and size alone.
   header_content look_inside(char* buffer, std::size_t size) const;
-  // Empties the header, or creates the new file. With --replace, the text
-  // written is compared with the old header's as it goes, read in pieces
-  // of `scratch`'s size.
-  header_begin begin(std::span<char> scratch);
+  // Empties the header, or makes the new file. An old header's text is
+  // compared with the new as it goes, read in pieces of `scratch`'s size.
+  header_result begin(std::span<char> scratch);
   // Writes the next part of the header's text; false when it cannot.
   bool write(std::string_view text);
-  // Ends the writing: the new file gets the old header's owner, ACL,
-  // attributes and mode, and is closed; false when any of that failed, or a
-  // write failed late.
+  // Ends the writing; false when a header written in place failed late.
   bool close();
-  // Puts the new file in the header's place, or where its text is the old
-  // header's and that header is as it was, keeps the old header and removes
-  // the new file.
-  header_commit commit();
+  // Keeps the old header where its bytes prove its text the new one, else
+  // puts the new file, given the old header's rights, in its place.
+  header_result commit();
   // Closes everything and removes the new file, if there is one.
   void discard();
 
+  header_stage stage() const { return stage_; }
+  header_mode mode() const { return mode_; }
+  // The new file's name, once made.
+  const std::string& new_file_name() const { return new_name_; }
+
  private:
+  header_open find(int listing);
   os::opened open_name();
-  os::opened open_in_place();
-  header_open judge(int listing);
+  header_open judge(int listing, bool created);
   bool reopen_for_writing(const os::file_status& judged);
   header_open check_identity(int listing);
   header_open refuse(header_open why);
-  bool give_rights();
+  header_result begin_new_file();
+  void compare_only(header_result why);
+  header_result deferred_if_left() const;
   bool same_text(std::string_view text);
   bool same_text_in(int old, std::string_view text);
-  bool old_header_kept();
+  bool proven_unchanged();
+  bool read_again();
+  header_result replace();
 
   std::string path_;
-  bool replace_;
-  os::place place_;        // where the header is: through any links followed
-  bool created_ = false;   // this run made the file at `place_`
-  int existing_ = -1;      // with `replace`, the old header, open for reading until begun
-  os::file_rights old_{};  // what the system said of it, and its rights
-  bool replacing_ = false; // an existing header is being replaced
-  int file_ = -1;          // the file written to
-  std::string part_;       // the new file's name, once made
+  const bool replace_asked_;  // --replace, as the user gave it
+  header_stage stage_ = header_stage::start;
+  header_mode mode_ = header_mode::in_place;
+  os::place place_;         // where the header is: through any links followed
+  os::file_status created_{};  // what this run created there, written in place
+  bool creates_ = false;
+  int file_ = -1;           // the header written in place
+  int existing_ = -1;       // the old header, open for reading until begun
+  os::file_rights old_{};   // what the system said of it, and its rights
+  os::new_file new_;        // the new file, while it is there
+  std::string new_name_;    // its name, or the name it was to have
+  header_result deferred_ = header_result::done;  // comparing: why, if not kept
   std::span<char> old_text_;  // room for a piece of the old header's text
   bool same_ = false;         // the text written so far is the old header's
   std::uint64_t compared_ = 0;  // bytes of the old header compared
+  text_digest digest_;          // of those bytes
 };

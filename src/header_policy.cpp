@@ -61,3 +61,30 @@ std::uint32_t flags_to_give(std::uint32_t old_flags) {
   constexpr std::uint32_t not_content_indexed = 0x2000;
   return old_flags & (read_only | hidden | system | archive | not_content_indexed);
 }
+
+os::rights_plan plan_rights(const os::file_rights& old) {
+  os::rights_plan plan;
+  const os::file_status& status = old.status;
+  os::file_status other_owner = status;
+  other_owner.owner = ~status.owner;
+  plan.owner = status.owner;
+  plan.group = status.group;
+  plan.mode = mode_to_give(status, status);
+  plan.mode_other_owner = mode_to_give(status, other_owner);
+  plan.drop_acl = true;
+  for (const auto& [name, value] : old.attributes) {
+    if (name == "system.posix_acl_access") plan.drop_acl = false;
+    plan.attributes.push_back({name, value, !copies_attribute(name, false),
+                               is_privileged_attribute(name)});
+  }
+  plan.dacl = old.dacl;
+  plan.has_dacl = old.has_dacl;
+  plan.dacl_protected = old.dacl_protected;
+  plan.flags = flags_to_give(old.flags);
+  return plan;
+}
+
+bool times_can_tell(const os::file_status& old, std::int64_t now, std::int64_t ticks_per_second) {
+  const std::int64_t latest = now - 2 * ticks_per_second;
+  return old.modified <= latest && old.changed <= latest;
+}

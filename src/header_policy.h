@@ -37,6 +37,15 @@ std::uint32_t mode_to_give(const os::file_status& old, const os::file_status& ma
 // Whether an extended attribute of the old header is copied: capabilities
 // follow the setuid rule.
 bool copies_attribute(std::string_view name, bool owner_kept);
+// What a new file takes from the old header whose place it takes: owner,
+// group, the attributes `copies_attribute` allows, its ACL exactly, the mode
+// as `mode_to_give` gives it, and on Windows the DACL and `flags_to_give`.
+os::rights_plan plan_rights(const os::file_rights& old);
+// Whether the old header's times show that it was last changed at least two
+// seconds (FAT's step, and more than ext4's or a clock tick's) before `now`,
+// a time of the same file system's clock: only then can an equal time prove
+// that nothing changed it since.
+bool times_can_tell(const os::file_status& old, std::int64_t now, std::int64_t ticks_per_second);
 // The Windows file attributes that a replacing file takes: read-only,
 // hidden, system, archive and not content indexed.
 std::uint32_t flags_to_give(std::uint32_t old_flags);

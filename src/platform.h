@@ -1,7 +1,9 @@
-// The operating system's calls, and nothing more: files opened by name in a
-// folder held open, the facts the system gives of them, and the console. No
-// call here decides whether a file may be written; header_file.cpp does, from
-// these facts. Each system has one file: platform_posix.cpp, platform_windows.cpp.
+// The operating system, drawn around what the translator does with files:
+// the listing read, and each step of the header's life done whole (its place
+// found, opened, described, a new file made beside it, given the old one's
+// rights, put in its place or removed). Calls return facts; header_file.cpp
+// decides from them. Each system has one file: platform_posix.cpp,
+// platform_windows.cpp.
 #pragma once
 
 #include <cstddef>
@@ -16,11 +18,12 @@
 namespace os {
 
 // Makes the process safe to run before any file is opened: a missing
-// standard output (and on POSIX input and error) is opened on the null
-// device, so that no file opened later takes its place and receives console
-// text; on POSIX a write to a closed pipe or past the file size limit fails
-// with an error instead of killing the process; on Windows no error asks
-// the user anything (a drive with no medium). False when that is not possible.
+// standard stream is opened on the null device, so that no file opened later
+// takes its place; a write to a closed pipe or past the file size limit
+// fails instead of killing the process; no error asks the user anything (a
+// drive with no medium); and an interrupting signal or console event first
+// removes the new files that `make_new_file` recorded. False when that is
+// not possible.
 bool prepare_process();
 
 // Opens the listing for reading in text mode; -1 when it cannot be opened or
@@ -33,12 +36,8 @@ std::ptrdiff_t read_some(int file, char* buffer, std::size_t size);
 std::ptrdiff_t read_at(int file, std::uint64_t offset, char* buffer, std::size_t size);
 // Writes all of `text`; false when any of it could not be written.
 bool write_all(int file, std::string_view text);
-// Closes the file; false when the system reports an error, such as a write
-// that failed late.
-bool close_file(int file);
-// Where a write can still fail after it was taken (a network share that
-// caches writes), writes out what the system holds; false when that fails.
-bool settle_writes(int file);
+// Closes a file that was only read.
+void close_file(int file);
 
 enum class file_kind : std::uint8_t {
   regular, directory, fifo, character_device, block_device, link, other
@@ -55,14 +54,23 @@ struct file_status {
   std::uint64_t size = 0;
   std::uint64_t volume = 0;  // with `node`, which file it is
   std::uint64_t node = 0;
-  std::int64_t modified = 0;  // when its data last changed, and its status
-  std::int64_t changed = 0;   // (in the system's own units)
+  std::int64_t modified = 0;  // when its data last changed, and its status,
+  std::int64_t changed = 0;   // in ticks of `ticks_per_second`
 };
 
 constexpr std::uint32_t mode_sticky = 01000;
 constexpr std::uint32_t mode_others_write = 0002;
 constexpr std::uint32_t mode_setuid = 04000;
 constexpr std::uint32_t mode_setgid = 02000;
+
+// The unit of file_status's times.
+extern const std::int64_t ticks_per_second;
+// What a line feed written to a text file becomes on the disk.
+extern const std::string_view line_end;
+// What ends a folder's name in a path, and the longest name of one file,
+// in bytes of UTF-8 (Windows counts UTF-16 units, never more).
+extern const char* const separators;
+constexpr std::size_t name_limit = 255;
 
 // A name in a folder: on POSIX the folder is held open and the name is one
 // name in it; on Windows `folder` is -1 and the name is the whole path.
@@ -71,60 +79,65 @@ struct place {
   std::string name;
 };
 
-// The folder of `path`, opened, and the last name of the path; false when
-// the folder cannot be opened or the path ends in a folder's separator.
-bool open_folder(const char* path, place& at);
-void close_folder(place& at);
+// Whether a link found on the way may not be followed: a policy the caller
+// gives, judged from the link and the folder that holds it.
+using link_rule = bool (*)(const file_status& link, const file_status& folder,
+                           std::uint32_t user);
+
+enum class place_result { found, refused_link, failed };
+
+// 1. Finds the header's place: its folder, opened, and its last name, with
+// every link on the way followed (POSIX: each name of the path judged by
+// `refuse`, as the kernel's protected_symlinks would; Windows: the path made
+// whole and long-path safe). Fails when the path ends in a separator.
+place_result open_place(const char* path, place& at, link_rule refuse);
+// Lets the folder go.
+void close_place(place& at);
 
 enum class how {
-  read,            // an existing file, for reading
-  create,          // a new file, with the usual permissions
-  create_private,  // a new file that only its owner may use
-  write,           // for writing, created if missing; a FIFO with no reader fails
-  write_waiting,   // for writing; a FIFO's open waits for its reader
+  read,           // an existing file, for reading; Windows moves `at` to
+                  // where a name-surrogate reparse point there leads
+  write,          // for writing, created if missing; a FIFO with no reader fails
+  write_waiting,  // for writing; a FIFO's open waits for its reader
 };
 
-enum class open_error { none, exists, absent, link, no_reader, denied, failed };
+// untraceable: a link whose target's path cannot be had (Windows).
+enum class open_error { none, absent, link, no_reader, denied, untraceable, failed };
 
 struct opened {
   int file = -1;
   open_error error = open_error::none;
+  bool created = false;  // `write` made the file
 };
 
-// Opens the name at `at`, never following a link there (a link is
-// `open_error::link`) and, but for `write_waiting`, never waiting. Windows
-// follows links and reports none.
-opened open_at(const place& at, how mode);
-bool status_of(int file, file_status& status);
-// What stands at `at`, not following a link.
-bool status_at(const place& at, file_status& status);
-bool folder_status(const place& at, file_status& status);
-// Moves `at` to what the link at `at` leads to: its folder, opened, and its name.
-bool follow_link(place& at);
-// Moves `at` to where the open `file` is, when its name led there through a
-// link (Windows; on POSIX links are followed by `follow_link`).
-bool final_place(int file, place& at);
-// The user the process acts as: owners are compared to it.
-std::uint32_t user();
+// 2. Opens the name at `at`, never following a link there, and but for
+// `write_waiting` never waiting; a file opened for writing is not emptied.
+opened open_header(place& at, how mode);
 
-// Takes back a non-blocking open, so that writes wait for a FIFO's reader.
-bool make_blocking(int file);
-// Empties a regular file; other files are left as they are.
-bool empty_file(int file);
+// What stands at a place, and who asks.
+struct found {
+  file_status file;    // the open file, or what stands at the name
+  file_status folder;  // the folder that holds the name
+  std::uint32_t user = 0;
+};
 
-// What the system says of two open files, for telling whether they are one.
-bool identity_facts(int first, int second, file_facts& a, file_facts& b, path_match& paths);
-// A byte-range lock taken through one file and tried through the other.
-lock_answer try_lock(int first, bool first_writes, int second, bool second_writes);
+// 3. The facts of the open `file` (or, for -1, of what stands at the name,
+// not following a link) and of its folder.
+bool describe(int file, const place& at, found& facts);
 
-// Owner and group (`unchanged` keeps one), and the mode with its setuid,
-// setgid and sticky bits.
-constexpr std::uint32_t unchanged = 0xFFFFFFFF;
-bool set_owner(int file, std::uint32_t owner, std::uint32_t group);
-bool set_mode(int file, std::uint32_t mode);
+// What the system says of two open files, for telling whether they are one;
+// where it cannot tell otherwise, a byte-range lock taken through one and
+// tried through the other.
+struct two_files {
+  file_facts first;
+  file_facts second;
+  path_match paths = path_match::unknown;
+  lock_answer lock = lock_answer::not_tried;
+};
+bool identity_facts(int first, bool first_writes, int second, bool second_writes,
+                    two_files& facts);
 
-// What a file that replaces another takes from it, read while the old one is
-// open and given to the new one after its text.
+// What a file that replaces another takes from it.
 struct file_rights {
   file_status status;
   // Extended attributes, POSIX ACLs among them, where the system has them.
@@ -136,32 +149,72 @@ struct file_rights {
   bool dacl_protected = false;
   std::uint32_t flags = 0;
 };
+// 4. Reads the old header's rights.
 bool read_rights(int file, file_rights& rights);
 
-enum class attribute_set { done, not_permitted, failed };
-attribute_set set_attribute(int file, const char* name, std::string_view value);
-// True when the attribute is gone, or never was.
-bool remove_attribute(int file, const char* name);
-// The attribute that holds a file's own ACL, on Linux.
-constexpr std::string_view access_acl = "system.posix_acl_access";
-// Windows: the DACL and the file attributes; elsewhere nothing is done.
-bool set_security(int file, const file_rights& rights);
-bool set_flags(int file, std::uint32_t flags);
+// A file this run made beside the header, to take its place.
+struct new_file {
+  int file = -1;
+  std::string name;  // in the header's folder
+  file_status made;  // as it was made: its times are the file system's clock
+};
 
-unsigned long process_id();
-// What a line feed written to a text file becomes on the disk.
-extern const std::string_view line_end;
+enum class make_error { none, folder_not_writable, names_taken, failed };
 
-// What ends a folder's name in a path, and the longest name of one file,
-// in bytes of UTF-8 (Windows counts UTF-16 units, never more).
-extern const char* const separators;
-constexpr std::size_t name_limit = 255;
+// 5. Makes a new file named `stem`, six characters nobody can predict and
+// ".part", opened to write, rename and remove it: `private_file`, that only
+// its owner may use (it is to hold an old header's text), else with the
+// rights any new file gets. Its name is recorded for removal on an
+// interrupt before the call returns.
+make_error make_new_file(const place& at, std::string_view stem, bool private_file,
+                         new_file& made);
+
+// What the new file takes, decided from the old header's rights.
+struct rights_plan {
+  std::uint32_t owner = 0;  // given where the process may
+  std::uint32_t group = 0;
+  std::uint32_t mode = 0;               // where owner and group were kept
+  std::uint32_t mode_other_owner = 0;   // where they were not
+  struct attribute {
+    std::string name;
+    std::string value;
+    bool needs_owner = false;  // copied only where the owner was kept
+    bool privileged = false;   // left where the process may not set it
+  };
+  std::vector<attribute> attributes;
+  bool drop_acl = false;  // the old header had no ACL of its own
+  // Windows: the old header's DACL as it was, and the file attributes given.
+  std::string dacl;
+  bool has_dacl = false;
+  bool dacl_protected = false;
+  std::uint32_t flags = 0;
+};
+
+// 6. Gives the new file its rights: owner and group, attributes, ACL, and the
+// mode last (the system clears setuid on a write and a change of owner).
+bool give_rights(new_file& made, const rights_plan& plan);
+
+// Writes out what the system holds where a write may still fail late (a
+// network share), and closes the new file's descriptor; false on a failure.
+bool finish_new_file(new_file& made);
 
 // Gives the file named `from` in `at`'s folder the name of `at`, replacing
 // what was there; read_only where the system cannot replace a read-only file.
 enum class rename_result { done, failed, read_only };
-rename_result rename_to(const place& at, const std::string& from);
-void remove_at(const place& at);
+// 7. Puts the new file in the header's place; its record is cleared as it
+// takes the name, so an interrupt never removes the header.
+rename_result put_in_place(const place& at, new_file& made);
+// 8. Removes the new file and clears its record; false where it stays.
+bool remove_new_file(const place& at, new_file& made);
+// Removes the name at `at`, which this run created, where it still leads to
+// the file described by `made`.
+void remove_created(const place& at, const file_status& made);
+
+// Readies a header written in place: a FIFO's writes wait for its reader,
+// and a regular file is emptied.
+bool begin_in_place(int file);
+// Writes out and closes a header written in place; false on a failure.
+bool finish_in_place(int file);
 
 // Standard output, which takes every message as UTF-8 text. A Windows
 // console is written in UTF-16, so that any name shows as it is, without a

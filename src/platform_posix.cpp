@@ -1,6 +1,7 @@
 // The POSIX side of the platform layer: files by descriptor, opened relative
-// to a folder held open, told apart by device and inode, and a standard
-// output that takes bytes as they are. Extended attributes are Linux's.
+// to a folder held open after a walk that judges every link on the way, told
+// apart by device and inode; new files that an interrupting signal removes.
+// Extended attributes are Linux's.
 #include <algorithm>
 #include <cerrno>
 #include <csignal>
@@ -24,6 +25,10 @@
 
 namespace os {
 
+const std::int64_t ticks_per_second = 1000000000;
+const char* const separators = "/";
+const std::string_view line_end = "\n";
+
 namespace {
 
 // What one read or write asks for, at most: fits the count of every system.
@@ -37,6 +42,9 @@ constexpr int folder_flags = O_PATH | O_DIRECTORY | O_CLOEXEC;
 #else
 constexpr int folder_flags = O_RDONLY | O_DIRECTORY | O_CLOEXEC;
 #endif
+
+// Links followed from the header's path, as the system's own limit.
+constexpr int link_limit = 40;
 
 file_kind kind_of(mode_t mode) {
   if (S_ISREG(mode)) return file_kind::regular;
@@ -65,10 +73,15 @@ file_status status_from(const struct stat& status) {
           nanoseconds(status.st_ctim)};
 }
 
+bool status_of(int file, file_status& status) {
+  struct stat got {};
+  if (fstat(file, &got) != 0) return false;
+  status = status_from(got);
+  return true;
+}
+
 open_error error_of(int error) {
   switch (error) {
-    case EEXIST:
-      return open_error::exists;
     case ENOENT:
       return open_error::absent;
     case ELOOP:
@@ -99,171 +112,131 @@ file_facts facts_of(const struct stat& status) {
   return facts;
 }
 
-// Splits `path` into the folder and the last name; "." for a bare name.
-std::string folder_of(std::string_view path, std::string& name) {
-  const std::size_t slash = path.rfind('/');
-  name = path.substr(slash == std::string_view::npos ? 0 : slash + 1);
-  if (slash == std::string_view::npos) return ".";
-  return std::string(path.substr(0, slash + 1));
-}
-
-}  // namespace
-
-bool prepare_process() {
-  if (std::signal(SIGPIPE, SIG_IGN) == SIG_ERR || std::signal(SIGXFSZ, SIG_IGN) == SIG_ERR) {
-    return false;
+// The names of `path` that remain to be walked, pushed so that the first is
+// last; a path that ends in a separator ends in ".", a folder.
+void push_names(std::string_view path, std::vector<std::string>& names) {
+  if (path.ends_with('/')) names.emplace_back(".");
+  std::size_t end = path.size();
+  while (end > 0) {
+    const std::size_t slash = path.rfind('/', end - 1);
+    const std::size_t start = slash == std::string_view::npos ? 0 : slash + 1;
+    if (end > start) names.emplace_back(path.substr(start, end - start));
+    if (slash == std::string_view::npos) break;
+    end = slash;
   }
-  for (int standard = 0; standard <= 2; ++standard) {
-    if (fcntl(standard, F_GETFD) != -1 || errno != EBADF) continue;
-    if (open("/dev/null", O_RDWR) != standard) return false;
-  }
-  return true;
 }
 
-// -1 for a directory too, or a file the system cannot describe.
-int open_listing(const char* path) {
-  const int file = open(path, O_RDONLY | O_CLOEXEC);
-  struct stat status {};
-  if (file == -1 || (fstat(file, &status) == 0 && !S_ISDIR(status.st_mode))) return file;
-  close(file);
-  return -1;
-}
-
-// The program catches no signal (it ignores two), so a read is never
-// interrupted.
-std::ptrdiff_t read_some(int file, char* buffer, std::size_t size) {
-  return read(file, buffer, chunk(size));
-}
-
-std::ptrdiff_t read_at(int file, std::uint64_t offset, char* buffer, std::size_t size) {
-  return pread(file, buffer, chunk(size), static_cast<off_t>(offset));
-}
-
-// A write may take part of the text; the rest is written by the next.
-bool write_all(int file, std::string_view text) {
-  while (!text.empty()) {
-    const ssize_t written = ::write(file, text.data(), chunk(text.size()));
-    if (written <= 0) return false;
-    text.remove_prefix(static_cast<std::size_t>(written));
-  }
-  return true;
-}
-
-bool close_file(int file) { return close(file) == 0; }
-
-// An NFS client reports a write that failed late at the close.
-bool settle_writes(int) { return true; }
-
-bool open_folder(const char* path, place& at) {
-  const std::string folder = folder_of(path, at.name);
-  if (at.name.empty()) return false;
-  at.folder = open(folder.c_str(), folder_flags);
-  return at.folder != -1;
-}
-
-void close_folder(place& at) {
-  if (at.folder != -1) close(at.folder);
-  at.folder = -1;
-}
-
-opened open_at(const place& at, how mode) {
-  int flags = O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK;
-  mode_t rights = 0666;  // less the umask, as any new file
-  switch (mode) {
-    case how::read:
-      flags |= O_RDONLY;
-      break;
-    case how::create_private:
-      rights = 0600;
-      [[fallthrough]];
-    case how::create:
-      flags |= O_WRONLY | O_CREAT | O_EXCL;
-      break;
-    case how::write_waiting:
-      flags &= ~O_NONBLOCK;
-      [[fallthrough]];
-    case how::write:
-      flags |= O_WRONLY | O_CREAT;  // so that the kernel's protected_regular applies
-      break;
-  }
-  const int file = openat(at.folder, at.name.c_str(), flags, rights);
-  if (file != -1) return {file, open_error::none};
-  return {-1, error_of(errno)};
-}
-
-bool status_of(int file, file_status& status) {
-  struct stat got {};
-  if (fstat(file, &got) != 0) return false;
-  status = status_from(got);
-  return true;
-}
-
-bool status_at(const place& at, file_status& status) {
-  struct stat got {};
-  if (fstatat(at.folder, at.name.c_str(), &got, AT_SYMLINK_NOFOLLOW) != 0) return false;
-  status = status_from(got);
-  return true;
-}
-
-bool folder_status(const place& at, file_status& status) { return status_of(at.folder, status); }
-
-bool follow_link(place& at) {
-  std::string target(256, '\0');
+// The text of the link `name` in `folder`.
+bool read_link(int folder, const std::string& name, std::string& target) {
+  target.assign(256, '\0');
   for (;;) {
-    const ssize_t size = readlinkat(at.folder, at.name.c_str(), target.data(), target.size());
-    if (size < 0) return false;
+    const ssize_t size = readlinkat(folder, name.c_str(), target.data(), target.size());
+    if (size <= 0) return false;
     if (static_cast<std::size_t>(size) < target.size()) {
       target.resize(static_cast<std::size_t>(size));
-      break;
+      return true;
     }
     target.resize(2 * target.size());
   }
-  std::string name;
-  const std::string folder = folder_of(target, name);
-  if (name.empty()) return false;
-  const int next = openat(at.folder, folder.c_str(), folder_flags);
-  if (next == -1) return false;
-  close(at.folder);
-  at.folder = next;
-  at.name = std::move(name);
+}
+
+// Moves `folder` into the folder `name`, which must still be the folder
+// `seen` described.
+bool enter(int& folder, const std::string& name, const struct stat& seen) {
+  const int next = openat(folder, name.c_str(), folder_flags | O_NOFOLLOW);
+  struct stat got {};
+  const bool same = next != -1 && fstat(next, &got) == 0 && S_ISDIR(got.st_mode) &&
+                    got.st_dev == seen.st_dev && got.st_ino == seen.st_ino;
+  if (next != -1 && !same) close(next);
+  if (!same) return false;
+  close(folder);
+  folder = next;
   return true;
 }
 
-bool final_place(int, place&) { return true; }
+// ---- The new files an interrupt removes ----------------------------------
+// Written only while the interrupting signals are held, and read by their
+// handler, which can reach nothing but what is static: the one state of the
+// program that is not in an object the caller owns.
+struct recorded {
+  volatile std::sig_atomic_t used = 0;
+  int folder = -1;
+  char name[name_limit + 1] = {};
+};
+recorded records[2];  // the header, and the declaration beside it
+constexpr int interrupts[] = {SIGINT, SIGTERM, SIGHUP};
 
-std::uint32_t user() { return static_cast<std::uint32_t>(geteuid()); }
-
-bool make_blocking(int file) {
-  const int flags = fcntl(file, F_GETFL);
-  return flags != -1 && fcntl(file, F_SETFL, flags & ~O_NONBLOCK) != -1;
+sigset_t interrupt_set() {
+  sigset_t set;
+  sigemptyset(&set);
+  for (const int signal : interrupts) sigaddset(&set, signal);
+  return set;
 }
 
-// An empty file is left as it is: emptying it again would make ext4 take it
-// for a rewritten file and flush all that is then written at its close.
-bool empty_file(int file) {
-  struct stat status {};
-  return fstat(file, &status) == 0 &&
-         (!S_ISREG(status.st_mode) || status.st_size == 0 || ftruncate(file, 0) == 0);
+// Holds the interrupting signals for as long as it lives.
+class interrupts_held {
+ public:
+  interrupts_held() {
+    const sigset_t set = interrupt_set();
+    sigprocmask(SIG_BLOCK, &set, &before_);
+  }
+  ~interrupts_held() { sigprocmask(SIG_SETMASK, &before_, nullptr); }
+  interrupts_held(const interrupts_held&) = delete;
+  interrupts_held& operator=(const interrupts_held&) = delete;
+
+ private:
+  sigset_t before_;
+};
+
+// Removes each recorded file, then dies by the same signal, as the shell
+// then tells.
+extern "C" void on_interrupt(int signal) {
+  for (const recorded& file : records) {
+    if (file.used != 0) unlinkat(file.folder, file.name, 0);
+  }
+  struct sigaction fallback {};
+  fallback.sa_handler = SIG_DFL;
+  sigaction(signal, &fallback, nullptr);
+  raise(signal);  // delivered as the handler returns
 }
 
-bool identity_facts(int first, int second, file_facts& a, file_facts& b, path_match& paths) {
-  struct stat one {};
-  struct stat other {};
-  if (fstat(first, &one) != 0 || fstat(second, &other) != 0) return false;
-  a = facts_of(one);
-  b = facts_of(other);
-  paths = path_match::unknown;
+// A signal ignored when the program started (nohup, a background job) stays so.
+bool catch_interrupts() {
+  struct sigaction action {};
+  action.sa_handler = on_interrupt;
+  action.sa_mask = interrupt_set();
+  for (const int signal : interrupts) {
+    struct sigaction before {};
+    if (sigaction(signal, nullptr, &before) != 0) return false;
+    if (before.sa_handler == SIG_IGN) continue;
+    if (sigaction(signal, &action, nullptr) != 0) return false;
+  }
   return true;
 }
 
-// Device and inode always tell, so no lock is ever needed.
-lock_answer try_lock(int, bool, int, bool) { return lock_answer::failed; }
-
-bool set_owner(int file, std::uint32_t owner, std::uint32_t group) {
-  return fchown(file, static_cast<uid_t>(owner), static_cast<gid_t>(group)) == 0;
+recorded* free_record() {
+  for (recorded& file : records) {
+    if (file.used == 0) return &file;
+  }
+  return nullptr;
 }
 
-bool set_mode(int file, std::uint32_t mode) { return fchmod(file, static_cast<mode_t>(mode)) == 0; }
+recorded* record_for(int folder, const std::string& name) {
+  for (recorded& file : records) {
+    if (file.used != 0 && file.folder == folder && name == file.name) return &file;
+  }
+  return nullptr;
+}
+
+// Six letters and digits that nobody can predict.
+bool random_part(std::string& name) {
+  static constexpr char letters[] =
+      "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+  unsigned char bytes[6];
+  if (getentropy(bytes, sizeof bytes) != 0) return false;
+  for (const unsigned char byte : bytes) name.push_back(letters[byte % (sizeof letters - 1)]);
+  return true;
+}
 
 #ifdef __linux__
 // A file system without extended attributes has none to copy.
@@ -285,40 +258,259 @@ bool read_attributes(int file, std::vector<std::pair<std::string, std::string>>&
   return true;
 }
 
-attribute_set set_attribute(int file, const char* name, std::string_view value) {
-  if (fsetxattr(file, name, value.data(), value.size(), 0) == 0) return attribute_set::done;
-  return errno == EPERM ? attribute_set::not_permitted : attribute_set::failed;
-}
-
-bool remove_attribute(int file, const char* name) {
-  return fremovexattr(file, name) == 0 || errno == ENODATA || errno == ENOTSUP;
+// Each attribute the plan gives, a privileged one left where the process may
+// not set it, and the ACL that the folder's default gave dropped where the
+// old header had none.
+bool give_attributes(int file, const rights_plan& plan, bool owner_kept) {
+  for (const rights_plan::attribute& given : plan.attributes) {
+    if (given.needs_owner && !owner_kept) continue;
+    if (fsetxattr(file, given.name.c_str(), given.value.data(), given.value.size(), 0) == 0) {
+      continue;
+    }
+    if (!given.privileged || (errno != EPERM && errno != EACCES)) return false;
+  }
+  constexpr const char* access_acl = "system.posix_acl_access";
+  return !plan.drop_acl || fremovexattr(file, access_acl) == 0 || errno == ENODATA ||
+         errno == ENOTSUP;
 }
 #else
 // Other systems' ACLs and attributes are not copied.
 bool read_attributes(int, std::vector<std::pair<std::string, std::string>>&) { return true; }
-attribute_set set_attribute(int, const char*, std::string_view) { return attribute_set::failed; }
-bool remove_attribute(int, const char*) { return true; }
+bool give_attributes(int, const rights_plan&, bool) { return true; }
 #endif
+
+}  // namespace
+
+bool prepare_process() {
+  if (std::signal(SIGPIPE, SIG_IGN) == SIG_ERR || std::signal(SIGXFSZ, SIG_IGN) == SIG_ERR ||
+      !catch_interrupts()) {
+    return false;
+  }
+  for (int standard = 0; standard <= 2; ++standard) {
+    if (fcntl(standard, F_GETFD) != -1 || errno != EBADF) continue;
+    if (open("/dev/null", O_RDWR) != standard) return false;
+  }
+  return true;
+}
+
+// -1 for a directory too, or a file the system cannot describe.
+int open_listing(const char* path) {
+  const int file = open(path, O_RDONLY | O_CLOEXEC);
+  struct stat status {};
+  if (file == -1 || (fstat(file, &status) == 0 && !S_ISDIR(status.st_mode))) return file;
+  close(file);
+  return -1;
+}
+
+// A read interrupted by a caught signal never returns: the handler ends the
+// process.
+std::ptrdiff_t read_some(int file, char* buffer, std::size_t size) {
+  return read(file, buffer, chunk(size));
+}
+
+std::ptrdiff_t read_at(int file, std::uint64_t offset, char* buffer, std::size_t size) {
+  return pread(file, buffer, chunk(size), static_cast<off_t>(offset));
+}
+
+// A write may take part of the text; the rest is written by the next.
+bool write_all(int file, std::string_view text) {
+  while (!text.empty()) {
+    const ssize_t written = ::write(file, text.data(), chunk(text.size()));
+    if (written <= 0) return false;
+    text.remove_prefix(static_cast<std::size_t>(written));
+  }
+  return true;
+}
+
+void close_file(int file) { close(file); }
+
+place_result open_place(const char* path, place& at, link_rule refuse) {
+  const std::string_view whole = path;
+  if (whole.empty() || whole.ends_with('/')) return place_result::failed;
+  int folder = open(whole.starts_with('/') ? "/" : ".", folder_flags);
+  std::vector<std::string> names;
+  push_names(whole, names);
+  place_result result = place_result::failed;
+  for (int hops = 0; folder != -1 && !names.empty();) {
+    const std::string name = std::move(names.back());
+    names.pop_back();
+    struct stat seen {};
+    if (fstatat(folder, name.c_str(), &seen, AT_SYMLINK_NOFOLLOW) == 0 && S_ISLNK(seen.st_mode)) {
+      struct stat holder {};
+      std::string target;
+      if (fstat(folder, &holder) != 0 || ++hops > link_limit ||
+          !read_link(folder, name, target)) {
+        break;
+      }
+      if (refuse(status_from(seen), status_from(holder), static_cast<std::uint32_t>(geteuid()))) {
+        result = place_result::refused_link;
+        break;
+      }
+      if (target.starts_with('/')) {
+        close(folder);
+        folder = open("/", folder_flags);
+      }
+      push_names(target, names);
+      continue;
+    }
+    if (names.empty()) {  // the last name, which need not exist
+      at = {folder, name};
+      return place_result::found;
+    }
+    if (!enter(folder, name, seen)) break;
+  }
+  if (folder != -1) close(folder);
+  return result;
+}
+
+void close_place(place& at) {
+  if (at.folder != -1) close(at.folder);
+  at.folder = -1;
+}
+
+opened open_header(place& at, how mode) {
+  constexpr int common = O_NOFOLLOW | O_CLOEXEC;
+  int file = -1;
+  bool created = false;
+  if (mode == how::read) {
+    file = openat(at.folder, at.name.c_str(), common | O_NONBLOCK | O_RDONLY);
+  } else if (mode == how::write) {
+    file = openat(at.folder, at.name.c_str(), common | O_NONBLOCK | O_WRONLY | O_CREAT | O_EXCL,
+                  0666);
+    created = file != -1;
+    if (file == -1 && errno == EEXIST) {  // O_CREAT: the kernel's protected_regular applies
+      file = openat(at.folder, at.name.c_str(), common | O_NONBLOCK | O_WRONLY | O_CREAT, 0666);
+    }
+  } else {
+    file = openat(at.folder, at.name.c_str(), common | O_WRONLY | O_CREAT, 0666);
+  }
+  if (file != -1) return {file, open_error::none, created};
+  open_error error = error_of(errno);
+  struct stat there {};
+  if (error == open_error::denied &&
+      fstatat(at.folder, at.name.c_str(), &there, AT_SYMLINK_NOFOLLOW) == 0 &&
+      S_ISLNK(there.st_mode)) {
+    error = open_error::link;  // a link made since the place was found
+  }
+  return {-1, error, false};
+}
+
+bool describe(int file, const place& at, found& facts) {
+  struct stat got {};
+  const int result = file != -1 ? fstat(file, &got)
+                                : fstatat(at.folder, at.name.c_str(), &got, AT_SYMLINK_NOFOLLOW);
+  if (result != 0 || !status_of(at.folder, facts.folder)) return false;
+  facts.file = status_from(got);
+  facts.user = static_cast<std::uint32_t>(geteuid());
+  return true;
+}
+
+// Device and inode always tell, so no lock is ever tried.
+bool identity_facts(int first, bool, int second, bool, two_files& facts) {
+  struct stat one {};
+  struct stat other {};
+  if (fstat(first, &one) != 0 || fstat(second, &other) != 0) return false;
+  facts.first = facts_of(one);
+  facts.second = facts_of(other);
+  return true;
+}
 
 bool read_rights(int file, file_rights& rights) {
   rights = {};
   return status_of(file, rights.status) && read_attributes(file, rights.attributes);
 }
 
-bool set_security(int, const file_rights&) { return true; }
-bool set_flags(int, std::uint32_t) { return true; }
-
-unsigned long process_id() { return static_cast<unsigned long>(getpid()); }
-
-const char* const separators = "/";
-const std::string_view line_end = "\n";
-
-rename_result rename_to(const place& at, const std::string& from) {
-  return renameat(at.folder, from.c_str(), at.folder, at.name.c_str()) == 0 ? rename_result::done
-                                                                            : rename_result::failed;
+make_error make_new_file(const place& at, std::string_view stem, bool private_file,
+                         new_file& made) {
+  const mode_t rights = private_file ? 0600 : 0666;  // less the umask, as any new file
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    std::string name(stem);
+    if (!random_part(name)) return make_error::failed;
+    name.append(".part");
+    recorded* const free = free_record();
+    if (free == nullptr || name.size() > name_limit) return make_error::failed;
+    const interrupts_held held;
+    const int file = openat(at.folder, name.c_str(),
+                            O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, rights);
+    if (file == -1 && errno == EEXIST) continue;
+    if (file == -1) {
+      const bool denied = errno == EACCES || errno == EPERM || errno == EROFS;
+      return denied ? make_error::folder_not_writable : make_error::failed;
+    }
+    std::memcpy(free->name, name.c_str(), name.size() + 1);
+    free->folder = at.folder;
+    free->used = 1;
+    made.file = file;
+    made.name = std::move(name);
+    return status_of(file, made.made) ? make_error::none : make_error::failed;
+  }
+  return make_error::names_taken;
 }
 
-void remove_at(const place& at) { unlinkat(at.folder, at.name.c_str(), 0); }
+bool give_rights(new_file& made, const rights_plan& plan) {
+  file_status now;
+  if (!status_of(made.file, now)) return false;
+  if (now.owner != plan.owner || now.group != plan.group) {
+    // The old owner where the process may give it (root can), else the
+    // group, where it is one of the user's own; else they stay the user's.
+    const auto group = static_cast<gid_t>(plan.group);
+    if (fchown(made.file, static_cast<uid_t>(plan.owner), group) != 0) {
+      fchown(made.file, static_cast<uid_t>(-1), group);
+    }
+    if (!status_of(made.file, now)) return false;
+  }
+  const bool owner_kept = now.owner == plan.owner && now.group == plan.group;
+  return give_attributes(made.file, plan, owner_kept) &&
+         fchmod(made.file, owner_kept ? plan.mode : plan.mode_other_owner) == 0;
+}
+
+// An NFS client reports a write that failed late at the close.
+bool finish_new_file(new_file& made) {
+  const bool closed = close(made.file) == 0;
+  made.file = -1;
+  return closed;
+}
+
+rename_result put_in_place(const place& at, new_file& made) {
+  const interrupts_held held;
+  if (renameat(at.folder, made.name.c_str(), at.folder, at.name.c_str()) != 0) {
+    return rename_result::failed;
+  }
+  if (recorded* const file = record_for(at.folder, made.name)) file->used = 0;
+  return rename_result::done;
+}
+
+bool remove_new_file(const place& at, new_file& made) {
+  if (made.file != -1) close(made.file);
+  made.file = -1;
+  const interrupts_held held;
+  const bool removed = unlinkat(at.folder, made.name.c_str(), 0) == 0 || errno == ENOENT;
+  if (recorded* const file = record_for(at.folder, made.name); removed && file != nullptr) {
+    file->used = 0;
+  }
+  return removed;
+}
+
+void remove_created(const place& at, const file_status& made) {
+  struct stat there {};
+  if (fstatat(at.folder, at.name.c_str(), &there, AT_SYMLINK_NOFOLLOW) == 0 &&
+      static_cast<std::uint64_t>(there.st_dev) == made.volume &&
+      static_cast<std::uint64_t>(there.st_ino) == made.node) {
+    unlinkat(at.folder, at.name.c_str(), 0);
+  }
+}
+
+// An empty file is left as it is: emptying it again would make ext4 take it
+// for a rewritten file and flush all that is then written at its close.
+bool begin_in_place(int file) {
+  const int flags = fcntl(file, F_GETFL);
+  struct stat status {};
+  return flags != -1 && fcntl(file, F_SETFL, flags & ~O_NONBLOCK) != -1 &&
+         fstat(file, &status) == 0 &&
+         (!S_ISREG(status.st_mode) || status.st_size == 0 || ftruncate(file, 0) == 0);
+}
+
+bool finish_in_place(int file) { return close(file) == 0; }
 
 console::console() = default;
 
