@@ -82,6 +82,15 @@ std::string new_file_stem(const std::string& path) {
   return path.substr(0, end).append(marker);
 }
 
+// The new file `name` as the user would reach it: in the folder that the
+// header's path names.
+std::string shown_name(const std::string& path, const std::string& name) {
+  const std::size_t slash = path.find_last_of(os::separators);
+  const std::size_t name_slash = name.find_last_of(os::separators);
+  const std::string folder = slash == std::string::npos ? "" : path.substr(0, slash + 1);
+  return folder + (name_slash == std::string::npos ? name : name.substr(name_slash + 1));
+}
+
 }  // namespace
 
 header_open header_file::open(int listing) {
@@ -245,7 +254,7 @@ header_result header_file::begin_new_file() {
   const std::string stem = new_file_stem(place_.name);
   switch (os::make_new_file(place_, stem, replacing, new_)) {
     case os::make_error::none:
-      new_name_ = new_.name;
+      new_name_ = shown_name(path_, new_.name);
       return header_result::done;
     case os::make_error::folder_not_writable:
       if (!replacing) return header_result::folder_not_writable;
@@ -255,7 +264,7 @@ header_result header_file::begin_new_file() {
     case os::make_error::failed:
       break;
   }
-  new_name_ = stem + "XXXXXX.part";  // as the message names it
+  new_name_ = shown_name(path_, stem + "XXXXXX.part");
   if (!replacing) return header_result::new_file_failed;
   compare_only(header_result::new_file_failed);
   return header_result::done;

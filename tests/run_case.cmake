@@ -19,7 +19,8 @@
 #   expected/    the files it must leave that differ from given/; no others may exist
 #                (a file in either may be a link into ../inputs/, where inputs
 #                that many cases share are named once)
-#   wrap         optional: a command the program runs under, such as sh -c '... "$@"'
+#   wrap         optional: a command the program runs under, such as sh -c '... "$@"';
+#                @SCRIPTS@ stands for tests/scripts, where longer ones are kept
 #   needs        optional, read by CMakeLists.txt: linux, windows, root,
 #                nobody (runs something as that user), unsanitized (runs the
 #                program built without sanitizers) and native (not under an
@@ -143,6 +144,7 @@ function(run_once line)
   if(EXISTS "${CASE}/wrap")
     file(READ "${CASE}/wrap" wrap)
     separate_arguments(wrap UNIX_COMMAND "${wrap}")
+    list(TRANSFORM wrap REPLACE "@SCRIPTS@" "${CMAKE_CURRENT_LIST_DIR}/scripts")
   endif()
   set(command "")  # bracket-quoted, so that empty arguments survive
   foreach(word IN LISTS wrap EMULATOR PROGRAM arguments)

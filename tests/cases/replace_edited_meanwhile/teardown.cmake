@@ -1,0 +1,12 @@
+# The header holds the new text again, and the new file is gone.
+file(GLOB left RELATIVE ${WORK}.disk ${WORK}.disk/*)
+file(READ ${WORK}.disk/out.h now)
+execute_process(COMMAND umount ${WORK}.disk)
+file(REMOVE ${WORK}.img)
+list(REMOVE_ITEM left lost+found)
+if(NOT left STREQUAL "out.h")
+  fail("the disk holds [${left}], expected [out.h]")
+endif()
+if(NOT now STREQUAL header)
+  fail("the header edited meanwhile was kept")
+endif()

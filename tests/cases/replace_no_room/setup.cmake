@@ -1,0 +1,31 @@
+# Headers where no new file can be made (a read-only bind mount, a disk with
+# no inode left) or written
+# (a full disk): one whose text is unchanged is kept, by its bytes; one
+# that would change fails the run.
+foreach(disk ro full inodes src)
+  execute_process(COMMAND umount ${WORK}.${disk} ERROR_QUIET)
+  file(REMOVE_RECURSE ${WORK}.${disk})
+  file(MAKE_DIRECTORY ${WORK}.${disk})
+endforeach()
+file(READ ${CASE}/../../inputs/boot.h boot)
+file(WRITE ${WORK}.src/same.h "${boot}")
+file(WRITE ${WORK}.src/other.h "old\n")
+execute_process(COMMAND mount --bind ${WORK}.src ${WORK}.ro RESULT_VARIABLE failed ERROR_QUIET)
+if(NOT failed)
+  execute_process(COMMAND mount -o remount,ro,bind ${WORK}.ro RESULT_VARIABLE failed)
+endif()
+if(NOT failed)
+  execute_process(COMMAND mount -t tmpfs -o size=64k tmpfs ${WORK}.full RESULT_VARIABLE failed)
+endif()
+if(NOT failed)
+  execute_process(COMMAND mount -t tmpfs -o size=64k,nr_inodes=3 tmpfs ${WORK}.inodes
+                  RESULT_VARIABLE failed)
+endif()
+if(failed)
+  set(skip "mounting needs root")
+  return()
+endif()
+file(WRITE ${WORK}.full/same.h "${boot}")
+file(WRITE ${WORK}.inodes/same.h "${boot}")
+file(WRITE ${WORK}.inodes/other.h "old\n")
+execute_process(COMMAND dd if=/dev/zero of=${WORK}.full/filler bs=4k OUTPUT_QUIET ERROR_QUIET)
