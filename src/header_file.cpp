@@ -340,6 +340,7 @@ bool header_file::close() {
   if (mode_ != header_mode::in_place) return true;
   const bool closed = os::finish_in_place(file_);
   file_ = -1;
+  if (!closed) stage_ = header_stage::settled;  // nothing is left to commit
   return closed;
 }
 
