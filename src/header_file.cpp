@@ -111,6 +111,12 @@ header_open header_file::find(int listing) {
       return header_open::failed;
   }
   os::opened got = open_name();
+  if (got.error == os::open_error::dangling) {  // its target is made, and the link stays
+    got = os::open_header(place_, os::how::write);
+    file_ = got.file;
+    creates_ = got.created;
+    return got.file == -1 ? header_open::failed : judge(listing, got.created, false);
+  }
   if (replace_asked_ && got.error == os::open_error::absent) {
     mode_ = header_mode::new_header;
     return header_open::opened;
@@ -126,11 +132,11 @@ header_open header_file::find(int listing) {
     if (verdict == header_verdict::cannot_write) return header_open::failed;
     got = os::open_header(place_, os::how::write_waiting);  // a device or FIFO
     file_ = got.file;
-    if (got.file != -1) return judge(listing, false);
+    if (got.file != -1) return judge(listing, false, replace_asked_);
   }
   if (got.error == os::open_error::untraceable) return header_open::unknown_target;
   if (got.file == -1) return header_open::failed;
-  return judge(listing, got.created);
+  return judge(listing, got.created, replace_asked_);
 }
 
 // Opens the name at `place_`: with --replace to read it, else to write it.
@@ -144,13 +150,13 @@ os::opened header_file::open_name() {
 
 // Judges the file opened: refused, replaced (then it is the old header, open
 // for reading) or written in place.
-header_open header_file::judge(int listing, bool created) {
+header_open header_file::judge(int listing, bool created, bool replace) {
   if (file_ == -1 && existing_ == -1) return refuse(header_open::failed);
   const int opened = file_ != -1 ? file_ : existing_;
   os::found facts;
   if (!os::describe(opened, place_, facts)) return refuse(header_open::failed);
   if (created) created_ = facts.file;
-  switch (judge_header({facts.file, facts.folder, facts.user, created, replace_asked_})) {
+  switch (judge_header({facts.file, facts.folder, facts.user, created, replace})) {
     case header_verdict::cannot_write:
       return refuse(header_open::failed);
     case header_verdict::another_users_file:
@@ -357,15 +363,16 @@ bool header_file::proven_unchanged() {
       there.file.modified != old.modified || there.file.changed != old.changed) {
     return false;
   }
-  const bool told = mode_ == header_mode::replacing &&
+  const bool told = os::times_tell && mode_ == header_mode::replacing &&
                     times_can_tell(old, new_.made.modified, os::ticks_per_second);
   return told || read_again();
 }
 
-// The old header, opened anew, read whole: its bytes are the new text's.
+// The old header, opened anew where no other process may write it
+// meanwhile, read whole: its bytes are the new text's.
 bool header_file::read_again() {
   os::place at = place_;
-  const os::opened old = os::open_header(at, os::how::read);
+  const os::opened old = os::open_header(at, os::how::read_alone);
   os::found now;
   bool same = old.file != -1 && os::describe(old.file, place_, now) &&
               same_node(now.file, old_.status);

@@ -97,7 +97,7 @@ class header_file {
  private:
   header_open find(int listing);
   os::opened open_name();
-  header_open judge(int listing, bool created);
+  header_open judge(int listing, bool created, bool replace);
   bool reopen_for_writing(const os::file_status& judged);
   header_open check_identity(int listing);
   header_open refuse(header_open why);

@@ -52,3 +52,4 @@ std::uint32_t flags_to_give(std::uint32_t old_flags);
 // Whether only a privileged process may set the attribute: where it may
 // not, the attribute is left out rather than failing the run.
 bool is_privileged_attribute(std::string_view name);
+

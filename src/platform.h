@@ -65,6 +65,9 @@ constexpr std::uint32_t mode_setgid = 02000;
 
 // The unit of file_status's times.
 extern const std::int64_t ticks_per_second;
+// Whether a file's times change as each write is taken, so that old times
+// can show a file unchanged (POSIX); where not, only its bytes can (Windows).
+extern const bool times_tell;
 // What a line feed written to a text file becomes on the disk.
 extern const std::string_view line_end;
 // What ends a folder's name in a path, and the longest name of one file,
@@ -97,12 +100,14 @@ void close_place(place& at);
 enum class how {
   read,           // an existing file, for reading; Windows moves `at` to
                   // where a name-surrogate reparse point there leads
+  read_alone,     // the same, where no other process may write it meanwhile
   write,          // for writing, created if missing; a FIFO with no reader fails
   write_waiting,  // for writing; a FIFO's open waits for its reader
 };
 
-// untraceable: a link whose target's path cannot be had (Windows).
-enum class open_error { none, absent, link, no_reader, denied, untraceable, failed };
+// untraceable: a link whose target's path cannot be had; dangling: a link
+// that leads to no file (Windows, where links are followed).
+enum class open_error { none, absent, link, no_reader, denied, untraceable, dangling, failed };
 
 struct opened {
   int file = -1;

@@ -28,6 +28,7 @@ namespace os {
 const std::int64_t ticks_per_second = 1000000000;
 const char* const separators = "/";
 const std::string_view line_end = "\n";
+const bool times_tell = true;
 
 namespace {
 
@@ -372,7 +373,7 @@ opened open_header(place& at, how mode) {
   constexpr int common = O_NOFOLLOW | O_CLOEXEC;
   int file = -1;
   bool created = false;
-  if (mode == how::read) {
+  if (mode == how::read || mode == how::read_alone) {  // no sharing modes here
     file = openat(at.folder, at.name.c_str(), common | O_NONBLOCK | O_RDONLY);
   } else if (mode == how::write) {
     file = openat(at.folder, at.name.c_str(), common | O_NONBLOCK | O_WRONLY | O_CREAT | O_EXCL,

@@ -4,7 +4,6 @@
 #ifndef NOMINMAX
 #define NOMINMAX  // std::min, not a macro
 #endif
-#define _CRT_RAND_S  // rand_s
 #include <algorithm>
 #include <array>
 #include <cstddef>
@@ -40,28 +39,18 @@ namespace os {
 const std::int64_t ticks_per_second = 10000000;  // FILETIME: 100 ns
 const char* const separators = "\\/";
 const std::string_view line_end = "\r\n";
+// "The only guarantee about a file time stamp is that the file time is
+// correctly reflected when the handle that makes the change is closed."
+const bool times_tell = false;
 
 namespace {
 
-using windows::final_path;
-using windows::handle_of;
-using windows::share_all;
+using namespace windows;
 
 // What one read or write asks for, at most: fits the count of every system.
 unsigned int chunk(std::size_t size) {
   return static_cast<unsigned int>(
       std::min(size, static_cast<std::size_t>(std::numeric_limits<int>::max())));
-}
-
-// The UTF-16 form of a UTF-8 name; empty, a name no file has, when `text`
-// is not valid UTF-8.
-std::wstring wide_from_utf8(const char* text) {
-  const int size = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text, -1, nullptr, 0);
-  if (size <= 0) return {};
-  std::wstring wide(static_cast<std::size_t>(size), L'\0');
-  MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text, -1, wide.data(), size);
-  wide.resize(static_cast<std::size_t>(size) - 1);
-  return wide;
 }
 
 // The name itself, a reparse point there not followed, to ask about it.
@@ -71,8 +60,47 @@ HANDLE open_name_itself(const std::string& name) {
                      FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
 }
 
-// A C runtime descriptor that owns `handle`; -1, the handle closed, when
-// there is none (or no handle).
+file_kind kind_of(HANDLE file) {
+  switch (GetFileType(file)) {
+    case FILE_TYPE_DISK:
+      return file_kind::regular;
+    case FILE_TYPE_CHAR:
+      return file_kind::character_device;
+    case FILE_TYPE_PIPE:
+      return file_kind::fifo;
+    default:
+      return file_kind::other;
+  }
+}
+
+// A standard descriptor with no handle: a program started without one (by a
+// GUI program, a service, a detached launch) finds -2 (_NO_CONSOLE_FILENO)
+// or a null or invalid handle. Standard output may also be (under Wine) a
+// disk handle left by a closed descriptor, whose writes fail; pipes are not
+// probed, as a write of nothing can end a pipe's reading.
+bool standard_missing(int standard) {
+  const intptr_t raw = _get_osfhandle(standard);
+  if (raw == -1 || raw == -2 || raw == 0) return true;
+  const auto handle = reinterpret_cast<HANDLE>(raw);
+  if (standard != 1 || GetFileType(handle) != FILE_TYPE_DISK) return false;
+  DWORD written = 0;
+  return WriteFile(handle, "", 0, &written, nullptr) == 0 &&
+         GetLastError() == ERROR_INVALID_HANDLE;
+}
+
+}  // namespace
+
+namespace windows {
+
+std::wstring wide_from_utf8(const char* text) {
+  const int size = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text, -1, nullptr, 0);
+  if (size <= 0) return {};
+  std::wstring wide(static_cast<std::size_t>(size), L'\0');
+  MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text, -1, wide.data(), size);
+  wide.resize(static_cast<std::size_t>(size) - 1);
+  return wide;
+}
+
 int descriptor_of(HANDLE handle, int flags) {
   if (handle == INVALID_HANDLE_VALUE) return -1;
   const int file = _open_osfhandle(reinterpret_cast<intptr_t>(handle), flags);
@@ -80,15 +108,14 @@ int descriptor_of(HANDLE handle, int flags) {
   return file;
 }
 
-// Another process (an indexer, a virus scanner, a reader) may hold a file
-// without sharing what is asked for a moment: it is tried for about two
-// seconds.
-HANDLE create_file(const std::wstring& name, DWORD access, DWORD share, DWORD disposition) {
+
+HANDLE create_file(const std::wstring& name, DWORD access, DWORD share, DWORD disposition,
+                   SECURITY_ATTRIBUTES* security) {
   HANDLE handle = INVALID_HANDLE_VALUE;
   for (int attempt = 0; attempt <= 40; ++attempt) {
     if (attempt > 0) Sleep(50);
-    handle = CreateFileW(name.c_str(), access, share, nullptr, disposition, FILE_ATTRIBUTE_NORMAL,
-                         nullptr);
+    handle = CreateFileW(name.c_str(), access, share, security, disposition,
+                         FILE_ATTRIBUTE_NORMAL, nullptr);
     if (handle != INVALID_HANDLE_VALUE || GetLastError() != ERROR_SHARING_VIOLATION) break;
   }
   return handle;
@@ -106,21 +133,6 @@ open_error error_of(DWORD error) {
   }
 }
 
-file_kind kind_of(HANDLE file) {
-  switch (GetFileType(file)) {
-    case FILE_TYPE_DISK:
-      return file_kind::regular;
-    case FILE_TYPE_CHAR:
-      return file_kind::character_device;
-    case FILE_TYPE_PIPE:
-      return file_kind::fifo;
-    default:
-      return file_kind::other;
-  }
-}
-
-// A disk file's links, size and ids; a file whose deletion is pending has
-// no name left.
 bool status_of_handle(HANDLE file, file_status& status) {
   status = {};
   status.kind = kind_of(file);
@@ -144,22 +156,25 @@ bool status_of_handle(HANDLE file, file_status& status) {
   return true;
 }
 
-// A standard descriptor with no handle: a program started without one (by a
-// GUI program, a service, a detached launch) finds -2 (_NO_CONSOLE_FILENO)
-// or a null or invalid handle. Standard output may also be (under Wine) a
-// disk handle left by a closed descriptor, whose writes fail; pipes are not
-// probed, as a write of nothing can end a pipe's reading.
-bool standard_missing(int standard) {
-  const intptr_t raw = _get_osfhandle(standard);
-  if (raw == -1 || raw == -2 || raw == 0) return true;
-  const auto handle = reinterpret_cast<HANDLE>(raw);
-  if (standard != 1 || GetFileType(handle) != FILE_TYPE_DISK) return false;
-  DWORD written = 0;
-  return WriteFile(handle, "", 0, &written, nullptr) == 0 &&
-         GetLastError() == ERROR_INVALID_HANDLE;
+// A file on a share (one with a remote protocol) is flushed, as its server
+// may report a full disk or a quota only then and the close reports
+// nothing; a local disk allocates the space as each write is taken.
+bool settle(HANDLE file) {
+  FILE_REMOTE_PROTOCOL_INFO protocol{};
+  const bool remote = GetFileInformationByHandleEx(file, FileRemoteProtocolInfo, &protocol,
+                                                   sizeof protocol) != 0;
+  return !remote || FlushFileBuffers(file) != 0;
 }
 
-}  // namespace
+bool delete_name(const std::wstring& name) {
+  if (DeleteFileW(name.c_str()) != 0 || GetLastError() == ERROR_FILE_NOT_FOUND) return true;
+  const DWORD attributes = GetFileAttributesW(name.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0 &&
+         SetFileAttributesW(name.c_str(), attributes & ~DWORD{FILE_ATTRIBUTE_READONLY}) != 0 &&
+         DeleteFileW(name.c_str()) != 0;
+}
+
+}  // namespace windows
 
 // A missing descriptor gets the null device, so that no file opened later
 // takes its number. The C runtime's stdout stays without a stream then
@@ -167,7 +182,8 @@ bool standard_missing(int standard) {
 // empty card reader fails at once, as Microsoft advises every program,
 // rather than stopping a build on a dialog.
 bool prepare_process() {
-  SetErrorMode(SEM_FAILCRITICALERRORS);
+  SetErrorMode(GetErrorMode() | SEM_FAILCRITICALERRORS);  // what the parent set stays
+  if (!catch_console_events()) return false;
   for (int standard = 0; standard <= 2; ++standard) {
     if (!standard_missing(standard)) continue;
     const HANDLE handle = CreateFileW(L"NUL", GENERIC_READ | GENERIC_WRITE,
@@ -223,14 +239,31 @@ void close_file(int file) { _close(file); }
 
 namespace {
 
-// A file on a share (one with a remote protocol) is flushed, as its server
-// may report a full disk or a quota only then and the close reports
-// nothing; a local disk allocates the space as each write is taken.
+// A name that reading finds absent, where a link stands that leads nowhere:
+// a name-surrogate reparse point, or a name that a new file cannot take
+// (what Wine shows of a Unix link). The probe's file goes at its close.
+bool dangling(const std::wstring& name) {
+  const HANDLE itself = CreateFileW(name.c_str(), FILE_READ_ATTRIBUTES, share_all, nullptr,
+                                    OPEN_EXISTING,
+                                    FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT,
+                                    nullptr);
+  if (itself != INVALID_HANDLE_VALUE) {
+    FILE_ATTRIBUTE_TAG_INFO tag{};
+    const bool surrogate =
+        GetFileInformationByHandleEx(itself, FileAttributeTagInfo, &tag, sizeof tag) != 0 &&
+        (tag.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 &&
+        IsReparseTagNameSurrogate(tag.ReparseTag);
+    CloseHandle(itself);
+    return surrogate;
+  }
+  const HANDLE probe = CreateFileW(name.c_str(), DELETE, 0, nullptr, CREATE_NEW,
+                                   FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+  if (probe != INVALID_HANDLE_VALUE) CloseHandle(probe);
+  return probe == INVALID_HANDLE_VALUE && GetLastError() == ERROR_FILE_EXISTS;
+}
+
 bool settle_and_close(int file) {
-  FILE_REMOTE_PROTOCOL_INFO protocol{};
-  const bool remote = GetFileInformationByHandleEx(handle_of(file), FileRemoteProtocolInfo,
-                                                   &protocol, sizeof protocol) != 0;
-  const bool settled = !remote || _commit(file) == 0;
+  const bool settled = settle(handle_of(file));
   return _close(file) == 0 && settled;
 }
 
@@ -255,57 +288,6 @@ bool follow_to(HANDLE file, place& at) {
   if (!final_path(file, resolved) && !final_path(file, resolved, VOLUME_NAME_GUID)) return false;
   at.name = utf8_from_wide(resolved.c_str());
   return true;
-}
-
-// Six letters and digits that nobody can predict.
-bool random_part(std::string& name) {
-  static constexpr char letters[] =
-      "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
-  for (int i = 0; i < 6; ++i) {
-    unsigned int value = 0;
-    if (rand_s(&value) != 0) return false;
-    name.push_back(letters[value % (sizeof letters - 1)]);
-  }
-  return true;
-}
-
-// FILE_RENAME_INFO as FileRenameInfoEx (22) takes it, with its flags
-// (Windows 10 1607 and later): declared here, as older SDKs lack them.
-struct rename_info {
-  DWORD flags;
-  HANDLE root;
-  DWORD name_bytes;
-  WCHAR name[1];
-};
-constexpr auto file_rename_info_ex = static_cast<FILE_INFO_BY_HANDLE_CLASS>(22);
-constexpr DWORD replace_if_exists = 0x1, posix_semantics = 0x2, ignore_read_only = 0x40;
-
-// Replaces `to` even while others hold it open (sharing deletion), and a
-// read-only `to` too, where the file system has POSIX semantics (NTFS).
-bool rename_posix(const std::wstring& from, const std::wstring& to) {
-  const HANDLE file = CreateFileW(from.c_str(), DELETE | SYNCHRONIZE, share_all, nullptr,
-                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return false;
-  const std::size_t name_bytes = to.size() * sizeof(WCHAR);
-  std::string buffer(offsetof(rename_info, name) + name_bytes + sizeof(WCHAR), '\0');
-  auto* const info = reinterpret_cast<rename_info*>(buffer.data());
-  info->flags = replace_if_exists | posix_semantics | ignore_read_only;
-  info->name_bytes = static_cast<DWORD>(name_bytes);
-  std::memcpy(info->name, to.c_str(), name_bytes);
-  const bool renamed = SetFileInformationByHandle(file, file_rename_info_ex, info,
-                                                  static_cast<DWORD>(buffer.size())) != 0;
-  CloseHandle(file);
-  return renamed;
-}
-
-// A file given the read-only attribute of the header it was to replace is
-// removed too.
-bool delete_name(const std::wstring& name) {
-  if (DeleteFileW(name.c_str()) != 0 || GetLastError() == ERROR_FILE_NOT_FOUND) return true;
-  const DWORD attributes = GetFileAttributesW(name.c_str());
-  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0 &&
-         SetFileAttributesW(name.c_str(), attributes & ~DWORD{FILE_ATTRIBUTE_READONLY}) != 0 &&
-         DeleteFileW(name.c_str()) != 0;
 }
 
 }  // namespace
@@ -341,24 +323,21 @@ void close_place(place&) {}
 // written in text mode.
 opened open_header(place& at, how mode) {
   const std::wstring name = wide_from_utf8(at.name.c_str());
-  if (mode == how::read) {
-    const int file = descriptor_of(create_file(name, GENERIC_READ, share_all, OPEN_EXISTING),
+  if (mode == how::read || mode == how::read_alone) {
+    const DWORD share = mode == how::read ? share_all : FILE_SHARE_READ | FILE_SHARE_DELETE;
+    const int file = descriptor_of(create_file(name, GENERIC_READ, share, OPEN_EXISTING),
                                    _O_RDONLY);
-    if (file == -1) return {-1, error_of(GetLastError())};
+    if (file == -1) {
+      const open_error error = error_of(GetLastError());
+      return {-1, error == open_error::absent && dangling(name) ? open_error::dangling : error};
+    }
     if (follow_to(handle_of(file), at)) return {file, open_error::none};
     _close(file);
     return {-1, open_error::untraceable};
   }
-  bool created = false;
-  HANDLE handle = INVALID_HANDLE_VALUE;
-  if (mode == how::write) {
-    handle = create_file(name, GENERIC_WRITE, share_all, CREATE_NEW);
-    created = handle != INVALID_HANDLE_VALUE;
-  }
-  if (handle == INVALID_HANDLE_VALUE && (mode == how::write_waiting ||
-                                         GetLastError() == ERROR_FILE_EXISTS)) {
-    handle = create_file(name, GENERIC_WRITE, share_all, OPEN_ALWAYS);
-  }
+  // OPEN_ALWAYS says ERROR_ALREADY_EXISTS where the file was there.
+  const HANDLE handle = create_file(name, GENERIC_WRITE, share_all, OPEN_ALWAYS);
+  const bool created = handle != INVALID_HANDLE_VALUE && GetLastError() != ERROR_ALREADY_EXISTS;
   if (handle == INVALID_HANDLE_VALUE) return {-1, error_of(GetLastError())};
   const int file = descriptor_of(handle, _O_WRONLY | _O_TEXT);
   return {file, file == -1 ? open_error::failed : open_error::none, created && file != -1};
@@ -403,82 +382,6 @@ bool read_rights(int file, file_rights& rights) {
   }
   LocalFree(descriptor);
   return read;
-}
-
-// WRITE_DAC: the replaced header's DACL is given to it.
-make_error make_new_file(const place&, std::string_view stem, bool, new_file& made) {
-  for (int attempt = 0; attempt < 100; ++attempt) {
-    std::string name(stem);
-    if (!random_part(name)) return make_error::failed;
-    name.append(".part");
-    const HANDLE handle = create_file(wide_from_utf8(name.c_str()), GENERIC_WRITE | WRITE_DAC,
-                                      FILE_SHARE_READ | FILE_SHARE_DELETE, CREATE_NEW);
-    if (handle == INVALID_HANDLE_VALUE && GetLastError() == ERROR_FILE_EXISTS) continue;
-    if (handle == INVALID_HANDLE_VALUE) {
-      const open_error error = error_of(GetLastError());
-      return error == open_error::denied ? make_error::folder_not_writable : make_error::failed;
-    }
-    made.file = descriptor_of(handle, _O_WRONLY | _O_TEXT);
-    if (made.file == -1) return make_error::failed;
-    made.name = std::move(name);
-    return status_of_handle(handle, made.made) ? make_error::none : make_error::failed;
-  }
-  return make_error::names_taken;
-}
-
-// The DACL (protected or not, as it was), then the attributes, the times
-// left as they are (0).
-bool give_rights(new_file& made, const rights_plan& plan) {
-  std::string dacl = plan.dacl;  // SetSecurityInfo takes a pointer it may not change
-  const SECURITY_INFORMATION what =
-      DACL_SECURITY_INFORMATION | (plan.dacl_protected ? PROTECTED_DACL_SECURITY_INFORMATION
-                                                       : UNPROTECTED_DACL_SECURITY_INFORMATION);
-  const HANDLE handle = handle_of(made.file);
-  if (SetSecurityInfo(handle, SE_FILE_OBJECT, what, nullptr, nullptr,
-                      plan.has_dacl ? reinterpret_cast<PACL>(dacl.data()) : nullptr,
-                      nullptr) != ERROR_SUCCESS) {
-    return false;
-  }
-  FILE_BASIC_INFO basic{};
-  basic.FileAttributes = plan.flags == 0 ? FILE_ATTRIBUTE_NORMAL : plan.flags;
-  return SetFileInformationByHandle(handle, FileBasicInfo, &basic, sizeof basic) != 0;
-}
-
-bool finish_new_file(new_file& made) {
-  const bool finished = settle_and_close(made.file);
-  made.file = -1;
-  return finished;
-}
-
-// With POSIX semantics where the system has them; else by MoveFileExW,
-// which cannot replace a read-only file, and, as another process (an
-// indexer, a virus scanner) may hold the header for a moment, is tried again
-// for about two seconds.
-rename_result put_in_place(const place& at, new_file& made) {
-  const std::wstring source = wide_from_utf8(made.name.c_str());
-  const std::wstring target = wide_from_utf8(at.name.c_str());
-  if (rename_posix(source, target)) return rename_result::done;
-  const DWORD attributes = GetFileAttributesW(target.c_str());
-  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0) {
-    return rename_result::read_only;
-  }
-  for (int attempt = 0;; ++attempt) {
-    if (MoveFileExW(source.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING) != 0) {
-      return rename_result::done;
-    }
-    const DWORD error = GetLastError();
-    if (attempt == 40 || (error != ERROR_ACCESS_DENIED && error != ERROR_SHARING_VIOLATION &&
-                          error != ERROR_LOCK_VIOLATION)) {
-      return rename_result::failed;
-    }
-    Sleep(50);
-  }
-}
-
-bool remove_new_file(const place&, new_file& made) {
-  if (made.file != -1) _close(made.file);
-  made.file = -1;
-  return delete_name(wide_from_utf8(made.name.c_str()));
 }
 
 void remove_created(const place& at, const file_status& made) {

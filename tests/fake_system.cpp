@@ -63,6 +63,7 @@ namespace os {
 
 const std::int64_t ticks_per_second = 1;
 const std::string_view line_end = "\n";
+const bool times_tell = true;
 const char* const separators = "/";
 
 std::ptrdiff_t read_at(int file, std::uint64_t offset, char* buffer, std::size_t size) {
@@ -95,6 +96,8 @@ void close_place(place& at) { at.folder = -1; }
 
 opened open_header(place& at, how mode) {
   const auto found = fake().names.find(at.name);
+  // CreateFile: ERROR_SHARING_VIOLATION for as long as a writer holds it.
+  if (mode == how::read_alone && fake().held) return {-1, open_error::failed, false};
   if (found != fake().names.end()) return {open_node(found->second), open_error::none, false};
   if (mode == how::read) return {-1, open_error::absent, false};
   return {open_node(fake().add(at.name, "")), open_error::none, true};

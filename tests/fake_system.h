@@ -34,6 +34,7 @@ struct fake_system {
   os::make_error make_error = os::make_error::none;
   std::size_t room = SIZE_MAX;            // bytes the new file may hold
   bool short_reads = false;
+  bool held = false;                      // another process holds the header: no read_alone
   bool rights_refused = false;
   bool finish_fails = false;
   os::rename_result rename = os::rename_result::done;

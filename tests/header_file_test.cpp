@@ -103,6 +103,14 @@ void edited_during_comparison(std::int64_t now, std::int64_t step, bool times_ch
         what);
 }
 
+void held_at_the_end() {
+  const int id = reset(old_text, 1000);
+  fake().held = true;
+  check(run(old_text).committed == header_result::done && !kept(id) &&
+            *fake().text("out.h") == old_text && nothing_left(),
+        "a header another process holds at the last comparison is replaced, not kept");
+}
+
 void short_read() {
   const int id = reset(old_text);
   fake().short_reads = true;
@@ -228,6 +236,7 @@ int main() {
   edited_during_comparison(1001, 2, false, "edited within FAT's two seconds: replaced");
   edited_during_comparison(1010, 1, true, "edited later, its times changed: replaced");
   short_read();
+  held_at_the_end();
   no_new_file(os::make_error::folder_not_writable, SIZE_MAX, header_result::folder_not_writable,
               "a folder that cannot be written: kept when unchanged, else left");
   no_new_file(os::make_error::none, 5, header_result::write_failed,

@@ -15,6 +15,8 @@
 #   stdout.N, status.N  optional: what run N (the first is 1) prints and
 #                gives, where it differs from stdout and status; stdout.N-M and
 #                status.N-M for runs N to M
+#   stdout-windows, status-windows (and -posix), with the same endings:
+#                what this system prints or gives, where it differs
 #   given/       the files the run starts with, in its working folder
 #   expected/    the files it must leave that differ from given/; no others may exist
 #                (a file in either may be a link into ../inputs/, where inputs
@@ -115,21 +117,32 @@ function(prepare)
 endfunction()
 
 # The file `name` of the case, or `name`.N or `name`.N-M where run N has
-# one of its own.
+# one of its own; where this system has its own (`name`-windows or
+# `name`-posix, with the same endings), that one.
 function(expected_for name out)
-  set(${out} "${CASE}/${name}" PARENT_SCOPE)
-  file(GLOB own RELATIVE "${CASE}" "${CASE}/${name}.*")
-  foreach(file IN LISTS own)
-    if(file MATCHES "\\.([0-9]+)(-([0-9]+))?$")
-      set(last "${CMAKE_MATCH_3}")
-      if(last STREQUAL "")
-        set(last "${CMAKE_MATCH_1}")
-      endif()
-      if(number GREATER_EQUAL CMAKE_MATCH_1 AND number LESS_EQUAL last)
-        set(${out} "${CASE}/${file}" PARENT_SCOPE)
-      endif()
+  set(system posix)
+  if(WINDOWS)
+    set(system windows)
+  endif()
+  set(found "")
+  foreach(base IN ITEMS ${name} ${name}-${system})
+    if(EXISTS "${CASE}/${base}")
+      set(found "${CASE}/${base}")
     endif()
+    file(GLOB own RELATIVE "${CASE}" "${CASE}/${base}.*")
+    foreach(file IN LISTS own)
+      if(file MATCHES "^${base}\\.([0-9]+)(-([0-9]+))?$")
+        set(last "${CMAKE_MATCH_3}")
+        if(last STREQUAL "")
+          set(last "${CMAKE_MATCH_1}")
+        endif()
+        if(number GREATER_EQUAL CMAKE_MATCH_1 AND number LESS_EQUAL last)
+          set(found "${CASE}/${file}")
+        endif()
+      endif()
+    endforeach()
   endforeach()
+  set(${out} "${found}" PARENT_SCOPE)
 endfunction()
 
 function(run_once line)
