@@ -21,6 +21,7 @@
 #include <sys/xattr.h>
 #endif
 
+#include "interrupts_posix.h"
 #include "platform.h"
 
 namespace os {
@@ -155,80 +156,6 @@ bool enter(int& folder, const std::string& name, const struct stat& seen) {
   return true;
 }
 
-// ---- The new files an interrupt removes ----------------------------------
-// Written only while the interrupting signals are held, and read by their
-// handler, which can reach nothing but what is static: the one state of the
-// program that is not in an object the caller owns.
-struct recorded {
-  volatile std::sig_atomic_t used = 0;
-  int folder = -1;
-  char name[name_limit + 1] = {};
-};
-recorded records[2];  // the header, and the declaration beside it
-constexpr int interrupts[] = {SIGINT, SIGTERM, SIGHUP};
-
-sigset_t interrupt_set() {
-  sigset_t set;
-  sigemptyset(&set);
-  for (const int signal : interrupts) sigaddset(&set, signal);
-  return set;
-}
-
-// Holds the interrupting signals for as long as it lives.
-class interrupts_held {
- public:
-  interrupts_held() {
-    const sigset_t set = interrupt_set();
-    sigprocmask(SIG_BLOCK, &set, &before_);
-  }
-  ~interrupts_held() { sigprocmask(SIG_SETMASK, &before_, nullptr); }
-  interrupts_held(const interrupts_held&) = delete;
-  interrupts_held& operator=(const interrupts_held&) = delete;
-
- private:
-  sigset_t before_;
-};
-
-// Removes each recorded file, then dies by the same signal, as the shell
-// then tells.
-extern "C" void on_interrupt(int signal) {
-  for (const recorded& file : records) {
-    if (file.used != 0) unlinkat(file.folder, file.name, 0);
-  }
-  struct sigaction fallback {};
-  fallback.sa_handler = SIG_DFL;
-  sigaction(signal, &fallback, nullptr);
-  raise(signal);  // delivered as the handler returns
-}
-
-// A signal ignored when the program started (nohup, a background job) stays so.
-bool catch_interrupts() {
-  struct sigaction action {};
-  action.sa_handler = on_interrupt;
-  action.sa_mask = interrupt_set();
-  for (const int signal : interrupts) {
-    struct sigaction before {};
-    if (sigaction(signal, nullptr, &before) != 0) return false;
-    if (before.sa_handler == SIG_IGN) continue;
-    if (sigaction(signal, &action, nullptr) != 0) return false;
-  }
-  return true;
-}
-
-recorded* free_record() {
-  for (recorded& file : records) {
-    if (file.used == 0) return &file;
-  }
-  return nullptr;
-}
-
-recorded* record_for(int folder, const std::string& name) {
-  for (recorded& file : records) {
-    if (file.used != 0 && file.folder == folder && name == file.name) return &file;
-  }
-  return nullptr;
-}
-
 // Six letters and digits that nobody can predict.
 bool random_part(std::string& name) {
   static constexpr char letters[] =
@@ -284,7 +211,7 @@ bool give_attributes(int, const rights_plan&, bool) { return true; }
 
 bool prepare_process() {
   if (std::signal(SIGPIPE, SIG_IGN) == SIG_ERR || std::signal(SIGXFSZ, SIG_IGN) == SIG_ERR ||
-      !catch_interrupts()) {
+      !posix::catch_interrupts()) {
     return false;
   }
   for (int standard = 0; standard <= 2; ++standard) {
@@ -428,9 +355,8 @@ make_error make_new_file(const place& at, std::string_view stem, bool private_fi
     std::string name(stem);
     if (!random_part(name)) return make_error::failed;
     name.append(".part");
-    recorded* const free = free_record();
-    if (free == nullptr || name.size() > name_limit) return make_error::failed;
-    const interrupts_held held;
+    if (name.size() > name_limit) return make_error::failed;
+    const posix::interrupts_held held;
     const int file = openat(at.folder, name.c_str(),
                             O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, rights);
     if (file == -1 && errno == EEXIST) continue;
@@ -438,9 +364,11 @@ make_error make_new_file(const place& at, std::string_view stem, bool private_fi
       const bool denied = errno == EACCES || errno == EPERM || errno == EROFS;
       return denied ? make_error::folder_not_writable : make_error::failed;
     }
-    std::memcpy(free->name, name.c_str(), name.size() + 1);
-    free->folder = at.folder;
-    free->used = 1;
+    if (!posix::record(at.folder, name)) {
+      close(file);
+      unlinkat(at.folder, name.c_str(), 0);
+      return make_error::failed;
+    }
     made.file = file;
     made.name = std::move(name);
     return status_of(file, made.made) ? make_error::none : make_error::failed;
@@ -473,22 +401,20 @@ bool finish_new_file(new_file& made) {
 }
 
 rename_result put_in_place(const place& at, new_file& made) {
-  const interrupts_held held;
+  const posix::interrupts_held held;
   if (renameat(at.folder, made.name.c_str(), at.folder, at.name.c_str()) != 0) {
     return rename_result::failed;
   }
-  if (recorded* const file = record_for(at.folder, made.name)) file->used = 0;
+  posix::forget(at.folder, made.name);
   return rename_result::done;
 }
 
 bool remove_new_file(const place& at, new_file& made) {
   if (made.file != -1) close(made.file);
   made.file = -1;
-  const interrupts_held held;
+  const posix::interrupts_held held;
   const bool removed = unlinkat(at.folder, made.name.c_str(), 0) == 0 || errno == ENOENT;
-  if (recorded* const file = record_for(at.folder, made.name); removed && file != nullptr) {
-    file->used = 0;
-  }
+  if (removed) posix::forget(at.folder, made.name);
   return removed;
 }
 
