@@ -1,58 +1,34 @@
-// The translator's command line and its only control flow.
+// The translator's command line, its messages, and the run they frame: the
+// listing opened, the header (and its declaration) judged and begun, the
+// conversion, and the header kept only from a run that succeeded.
 #include "driver.h"
 
 #include <array>
 #include <charconv>
 #include <cstdint>
 #include <cstring>
+#include <filesystem>
 #include <initializer_list>
 #include <new>
 #include <optional>
-#include <span>
+#include <string>
 #include <string_view>
+#include <system_error>
 
+#include "command_line.h"
+#include "conversion.h"
 #include "header_file.h"
 #include "header_writer.h"
 #include "listing_scanner.h"
-#include "page_memory.h"
 #include "platform.h"
 
 #ifdef _WIN32
-#include <string>
 #include <vector>
 #endif
 
 namespace {
 
 using os::console;
-
-// The listing is read, and the header written, in blocks of about this size.
-constexpr std::size_t block_size = std::size_t{1} << 20;
-// The header text of one block (at most 22 bytes for a 14-byte listing line)
-// and what is left of the block before it, less than a write piece.
-constexpr std::size_t text_reserve = 2 * block_size;
-// The header is written in whole pieces of this size while the listing is
-// read, so that each write begins at a page-aligned place in the file and
-// fills whole pages, which the system copies into fastest.
-constexpr std::size_t write_piece = std::size_t{256} << 10;
-// The old header is read in pieces of this size to compare it with the new.
-constexpr std::size_t compare_size = std::size_t{64} << 10;
-
-// What the options ask for, given anywhere among the three arguments.
-struct options {
-  bool quiet = false;    // print only what says why a run failed
-  bool replace = false;  // write a new file that replaces the header on success
-};
-
-enum class request { convert, version, help, usage };
-
-struct command_line {
-  request what = request::convert;
-  options chosen;
-  std::array<const char*, 3> arguments{};  // input_file, output_file, array_name
-  std::size_t argument_count = 0;
-  const char* unknown = nullptr;  // an option not understood
-};
 
 struct translation {
   const char* input_path;
@@ -62,21 +38,10 @@ struct translation {
   console& out;
 };
 
-// Everything a conversion needs from memory, taken before the header is
-// opened, so that a lack of memory never leaves it half written.
-struct buffers {
-  page_buffer block;
-  header_text text;
-  page_buffer old_text;  // the replaced header's, compared with the new
-};
-
 struct tally {
   std::int64_t opcodes = 0;
   bool faulty = false;  // a line was skipped or reported, or the array name was
 };
-
-// Why the scan of the listing stopped.
-enum class stop { end_of_listing, read_error, write_error };
 
 // Prints one message, given in parts: joined first, so that a listing with
 // many faulty lines costs one write per message.
@@ -115,67 +80,19 @@ void print_options(console& out) {
             "\t-q, --quiet = print only what says why a run failed\n"
             "\t--replace = write a new file that replaces output_file only on success,\n"
             "\t            and leave output_file as it is when its text is unchanged\n"
+            "\t--declare FILE = also write FILE, which declares the array for any number\n"
+            "\t            of C and C++ files; output_file then defines it, once\n"
+            "\t--type TYPE = int (the default), unsigned, int32_t or uint32_t\n"
+            "\t--prefix TEXT = text before the definition, as static or PROGMEM\n"
+            "\t--suffix TEXT = text between [] and =, as an attribute\n"
             "\t--version = print the version and exit\n"
             "\t-h, --help = print this text and exit\n"
             "\t-- = end of the options\n");
 }
 
-// Takes one option (or a group of short ones); false when it is unknown.
-bool take_option(std::string_view option, command_line& line) {
-  if (option == "--quiet") {
-    line.chosen.quiet = true;
-  } else if (option == "--replace") {
-    line.chosen.replace = true;
-  } else if (option == "--version") {
-    line.what = request::version;
-  } else if (option == "--help") {
-    line.what = request::help;
-  } else if (option[1] == '-') {
-    return false;
-  } else {
-    for (const char letter : option.substr(1)) {
-      if (letter == 'q') {
-        line.chosen.quiet = true;
-      } else if (letter == 'h') {
-        line.what = request::help;
-      } else {
-        return false;
-      }
-    }
-  }
-  return true;
-}
-
-// Options stand anywhere, as GNU tools take them, until "--" ends them; "-"
-// alone is an argument, and --version or --help ends the command line.
-command_line parse_command_line(int argc, const char* const argv[]) {
-  command_line line;
-  bool options_end = false;
-  for (int at = 1; at < argc; ++at) {
-    const std::string_view word = argv[at];
-    if (!options_end && word == "--") {
-      options_end = true;
-      continue;
-    }
-    if (options_end || word.size() < 2 || word[0] != '-') {
-      if (line.argument_count < 3) line.arguments[line.argument_count] = argv[at];
-      ++line.argument_count;
-      continue;
-    }
-    if (!take_option(word, line)) {
-      line.what = request::usage;
-      line.unknown = argv[at];
-      return line;
-    }
-    if (line.what != request::convert) return line;
-  }
-  if (line.argument_count != 3) line.what = request::usage;
-  return line;
-}
-
-// A message about the header: "Output file [output_file]" and `what`.
-void say_about_header(const translation& run, std::string_view what) {
-  say(run.out, {"Output file [", run.output_path, what});
+// A message about an output file: "Output file [PATH]" and `what`.
+void say_about(const translation& run, const char* path, std::string_view what) {
+  say(run.out, {"Output file [", path, what});
 }
 
 // A progress message, which --quiet leaves out.
@@ -187,29 +104,6 @@ void progress(const translation& run, std::initializer_list<std::string_view> pa
 std::string_view decimal(std::int64_t number, std::array<char, 24>& digits) {
   const char* const end = std::to_chars(digits.data(), digits.data() + digits.size(), number).ptr;
   return {digits.data(), static_cast<std::size_t>(end - digits.data())};
-}
-
-std::optional<buffers> allocate_buffers(std::size_t array_name_size) {
-  try {
-    return buffers{allocate_pages(block_size), header_text(text_reserve + array_name_size),
-                   allocate_pages(compare_size)};
-  } catch (const std::bad_alloc&) {
-    return std::nullopt;
-  }
-}
-
-bool write_out(header_text& text, header_file& output) {
-  const bool written = output.write(text.view());
-  text.clear();
-  return written;
-}
-
-// Writes the whole pieces of `text` and keeps the rest for the next block.
-bool write_pieces(header_text& text, header_file& output) {
-  const std::size_t whole = text.size() - text.size() % write_piece;
-  const bool written = output.write(text.view().substr(0, whole));
-  text.remove_front(whole);
-  return written;
 }
 
 // `text` between double quotes, with a quote or a backslash escaped and each
@@ -265,25 +159,13 @@ class line_messages final : public line_reporter {
   tally& counts_;
 };
 
-// Scans the listing block by block, writing out each block's header text.
-stop scan_blocks(buffers& memory, int input, header_file& output, listing_scanner& scanner,
-                 line_messages& messages) {
-  for (;;) {
-    const std::ptrdiff_t size = os::read_some(input, memory.block.get(), block_size);
-    if (size < 0) return stop::read_error;
-    if (size == 0) return stop::end_of_listing;
-    scanner.scan({memory.block.get(), static_cast<std::size_t>(size)}, memory.text, messages);
-    if (!write_pieces(memory.text, output)) return stop::write_error;
-  }
-}
-
 exit_status report(const translation& run, stop stopped, const tally& counts) {
   if (stopped == stop::read_error) {
     say(run.out, {"Input file [", run.input_path, "] read failed\n"});
     return exit_failed;
   }
   if (stopped == stop::write_error) {
-    say_about_header(run, "] write failed\n");
+    say_about(run, run.output_path, "] write failed\n");
     return exit_failed;
   }
   std::array<char, 24> digits;
@@ -321,73 +203,40 @@ bool check_array_name(const translation& run) {
   return false;
 }
 
-// Converts the whole listing into the header. Stops at the first read or
-// write error; the header then lacks its closing line.
-exit_status convert(const translation& run, buffers& memory, int input, header_file& header) {
-  tally counts;
-  counts.faulty = !check_array_name(run);
-  write_array_head(memory.text, run.array_name);
-  listing_scanner scanner;
-  line_messages messages(run, counts);
-  stop stopped = scan_blocks(memory, input, header, scanner, messages);
-  if (stopped == stop::end_of_listing) {
-    scanner.finish(memory.text, messages);
-    write_array_tail(memory.text);
-  }
-  if (stopped != stop::write_error && !write_out(memory.text, header)) {
-    stopped = stop::write_error;
-  }
-  counts.opcodes = scanner.records();
-  os::close_file(input);
-  if (!header.close() && stopped == stop::end_of_listing) {
-    stopped = stop::write_error;  // a write that failed late, reported by the close
-  }
-  return report(run, stopped, counts);
-}
-
 // Says why the header could not be begun or settled; false when it was.
-bool header_failed(const translation& run, const header_file& header, header_result result) {
+bool header_failed(const translation& run, const char* path, const header_file& header,
+                   header_result result) {
   switch (result) {
     case header_result::done:
       return false;
     case header_result::open_failed:
-      say_about_header(run, "] open failed\n");
+      say_about(run, path, "] open failed\n");
       break;
     case header_result::folder_not_writable:
-      say_about_header(run, "] cannot be replaced: its folder cannot be written\n");
+      say_about(run, path, "] cannot be replaced: its folder cannot be written\n");
       break;
     case header_result::new_file_failed:
-      say(run.out, {"Output file [", run.output_path, "] new file [", header.new_file_name(),
+      say(run.out, {"Output file [", path, "] new file [", header.new_file_name(),
                     "] could not be made\n"});
       break;
     case header_result::write_failed:
-      say_about_header(run, "] write failed\n");
+      say_about(run, path, "] write failed\n");
       break;
     case header_result::rights_refused:
-      say_about_header(run, "] cannot be given the old header's rights: left as it was\n");
+      say_about(run, path, "] cannot be given the old header's rights: left as it was\n");
       break;
     case header_result::replace_failed:
-      say_about_header(run, "] replace failed\n");
+      say_about(run, path, "] replace failed\n");
       break;
     case header_result::read_only:
-      say_about_header(run, "] is read-only, which this system cannot replace: left as it was\n");
+      say_about(run, path, "] is read-only, which this system cannot replace: left as it was\n");
       break;
     case header_result::remove_failed:
-      say(run.out, {"Output file [", run.output_path, "] new file [", header.new_file_name(),
+      say(run.out, {"Output file [", path, "] new file [", header.new_file_name(),
                     "] could not be removed\n"});
       break;
   }
   return true;
-}
-
-// Keeps the header only from a run that succeeded, all its messages said:
-// with --replace the new file then takes the header's place.
-exit_status settle(const translation& run, header_file& header, exit_status status) {
-  if (status != exit_converted || !run.out.flush()) {
-    header.discard();
-    return exit_failed;
-  }
-  return header_failed(run, header, header.commit()) ? exit_failed : exit_converted;
 }
 
 void print_out_of_memory(console& out) { out.write("Not enough memory\n"); }
@@ -420,29 +269,118 @@ const char* refusal(header_open opened) {
       return "] is a link whose target's path cannot be had: left untouched\n";
     case header_open::failed:
       return "] open failed\n";
+    case header_open::same_as_other:
+      return "] is the same file as the other output file\n";
+    case header_open::unknown_other:
+      return "] cannot be told apart from the other output file: left untouched\n";
     case header_open::opened:
       break;
   }
   return nullptr;
 }
 
-// Opens the header and checks that it may be written: it is neither the
-// listing nor standard output's file, and holds no opcode record.
-bool prepare_header(const translation& run, int input, buffers& memory, header_file& header) {
-  if (const char* const refused = refusal(header.open(input))) {
-    say_about_header(run, refused);
+// Opens an output file and looks into it: it is neither the listing nor
+// standard output's file, and holds no opcode record.
+bool open_output(const translation& run, const char* path, int input, conversion_memory& memory,
+                 header_file& output) {
+  if (const char* const refused = refusal(output.open(input))) {
+    say_about(run, path, refused);
     return false;
   }
-  const header_content content = header.look_inside(memory.block.get(), block_size);
+  const header_content content = output.look_inside(memory.block.get(), block_size);
   if (content == header_content::opcode_records) {
-    say_about_header(run, "] holds opcode records, so it may be a listing: left untouched\n");
+    say_about(run, path, "] holds opcode records, so it may be a listing: left untouched\n");
     return false;
   }
   if (content == header_content::unreadable) {
-    say_about_header(run, refusal(header_open::unreadable));
+    say_about(run, path, refusal(header_open::unreadable));
     return false;
   }
-  return !header_failed(run, header, header.begin({memory.old_text.get(), compare_size}));
+  return true;
+}
+
+bool begin_output(const translation& run, const char* path, conversion_memory& memory,
+                  header_file& output) {
+  return !header_failed(run, path, output, output.begin({memory.old_text.get(), compare_size}));
+}
+
+// The declaration's path from the definition's folder, with forward
+// slashes, as the definition's #include names it: its name alone where both
+// share a folder.
+std::string include_path(const char* definition, const char* declaration) {
+  namespace fs = std::filesystem;
+  const auto path = [](const char* text) {
+    return fs::path(std::u8string(reinterpret_cast<const char8_t*>(text)));
+  };
+  std::error_code error;
+  const fs::path folder = fs::absolute(path(definition), error).parent_path().lexically_normal();
+  const fs::path file = fs::absolute(path(declaration), error).lexically_normal();
+  fs::path relative = file.lexically_relative(folder);
+  if (error || relative.empty()) relative = path(declaration);
+  const std::u8string text = relative.generic_u8string();
+  return {text.begin(), text.end()};
+}
+
+// The header, and with --declare its declaration: both opened and looked
+// into before either is begun, so that a refusal of one leaves both as they
+// were.
+bool prepare_outputs(const translation& run, int input, conversion_memory& memory,
+                     header_file& header, std::optional<header_file>& declaration) {
+  if (!open_output(run, run.output_path, input, memory, header)) return false;
+  if (run.chosen.declare != nullptr) {
+    progress(run, {"Opening output file [", run.chosen.declare, "]...\n"});
+    declaration.emplace(run.chosen.declare, run.chosen.replace);
+    if (!open_output(run, run.chosen.declare, input, memory, *declaration)) return false;
+    if (const char* const refused = refusal(declaration->apart_from(header))) {
+      say_about(run, run.chosen.declare, refused);
+      return false;
+    }
+  }
+  return begin_output(run, run.output_path, memory, header) &&
+         (!declaration || begin_output(run, run.chosen.declare, memory, *declaration));
+}
+
+// Converts the whole listing into the header, then writes the declaration
+// with the count of elements.
+exit_status convert(const translation& run, conversion_memory& memory, int input,
+                    header_file& header, std::optional<header_file>& declaration) {
+  tally counts;
+  counts.faulty = !check_array_name(run);
+  line_messages messages(run, counts);
+  conversion done = convert_listing(memory, input, header, run.array_name, run.chosen.format,
+                                    messages);
+  counts.opcodes = done.opcodes;
+  os::close_file(input);
+  if (!header.close() && done.stopped == stop::end_of_listing) {
+    done.stopped = stop::write_error;  // a write that failed late, reported by the close
+  }
+  if (declaration && done.stopped == stop::end_of_listing &&
+      (!declaration->write(declaration_text(run.array_name, run.chosen.format,
+                                            2 * done.opcodes)) ||
+       !declaration->close())) {
+    say_about(run, run.chosen.declare, "] write failed\n");
+    return exit_failed;
+  }
+  return report(run, done.stopped, counts);
+}
+
+// Keeps the outputs only from a run that succeeded, all its messages said:
+// with --replace the declaration's new file takes its place first, then the
+// definition's.
+exit_status settle(const translation& run, header_file& header,
+                   std::optional<header_file>& declaration, exit_status status) {
+  if (status != exit_converted || !run.out.flush()) {
+    header.discard();
+    if (declaration) declaration->discard();
+    return exit_failed;
+  }
+  if (declaration &&
+      header_failed(run, run.chosen.declare, *declaration, declaration->commit())) {
+    header.discard();
+    return exit_failed;
+  }
+  return header_failed(run, run.output_path, header, header.commit()) ? exit_failed
+                                                                       : exit_converted;
 }
 
 exit_status translate(const translation& run) {
@@ -454,17 +392,21 @@ exit_status translate(const translation& run) {
     say(run.out, {"Input file [", run.input_path, "] open failed\n"});
     return exit_failed;
   }
-  std::optional<buffers> memory = allocate_buffers(std::strlen(run.array_name));
+  translation framed = run;
+  const std::string include =
+      run.chosen.declare == nullptr ? "" : include_path(run.output_path, run.chosen.declare);
+  framed.chosen.format.declaration = include;
+  std::optional<conversion_memory> memory =
+      allocate_memory(head_size(run.array_name, framed.chosen.format));
   if (!memory) {
     print_out_of_memory(run.out);
     return exit_failed;
   }
   progress(run, {"Opening output file [", run.output_path, "]...\n"});
   header_file header(run.output_path, run.chosen.replace);
-  if (!prepare_header(run, input, *memory, header)) {
-    return exit_failed;
-  }
-  return settle(run, header, convert(run, *memory, input, header));
+  std::optional<header_file> declaration;
+  if (!prepare_outputs(framed, input, *memory, header, declaration)) return exit_failed;
+  return settle(framed, header, declaration, convert(framed, *memory, input, header, declaration));
 }
 
 }  // namespace
@@ -482,7 +424,7 @@ exit_status run_translator(int argc, const char* const argv[], os::console& out)
     return exit_converted;
   }
   if (line.what == request::usage) {
-    if (line.unknown != nullptr) say(out, {"Unknown option [", line.unknown, "]\n"});
+    if (!line.fault[0].empty()) say(out, {line.fault[0], line.fault[1], line.fault[2]});
     print_usage(out);
     return exit_usage;
   }

@@ -200,6 +200,18 @@ header_open header_file::check_identity(int listing) {
   return result == header_open::opened ? result : refuse(result);
 }
 
+header_open header_file::apart_from(const header_file& other) {
+  const int mine = file_ != -1 ? file_ : existing_;
+  const int theirs = other.file_ != -1 ? other.file_ : other.existing_;
+  identity said = os::same_place(place_, other.place_) ? identity::one : identity::two;
+  if (mine != -1 && theirs != -1) {
+    said = one_file(mine, existing_ == -1, theirs, other.existing_ == -1);
+  }
+  const header_open result =
+      refusal_for(said, header_open::same_as_other, header_open::unknown_other);
+  return result == header_open::opened ? result : refuse(result);
+}
+
 // Closes what was opened; a file this run created is removed again, when
 // its name still leads to it.
 header_open header_file::refuse(header_open why) {
@@ -437,6 +449,10 @@ header_result header_file::commit() {
 }
 
 void header_file::discard() {
+  // Opened but never begun: a header this run created holds nothing of it.
+  if (stage_ == header_stage::opened && creates_ && file_ != -1) {
+    os::remove_created(place_, created_);
+  }
   if (file_ != -1) os::finish_in_place(file_);
   if (existing_ != -1) os::close_file(existing_);
   file_ = -1;

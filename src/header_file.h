@@ -24,6 +24,8 @@ enum class header_open {
   unknown_listing,     // whether it is the listing cannot be told
   unknown_console,     // whether it is standard output's file cannot be told
   unknown_target,      // a link whose target's path cannot be had, with --replace
+  same_as_other,       // the header is the other output file (the definition and its declaration)
+  unknown_other,       // whether it is the other output file cannot be told
   failed,
 };
 
@@ -76,6 +78,9 @@ class header_file {
   // in blocks of `buffer`'s size. A header as written here is known from its
   // start, end and size alone.
   header_content look_inside(char* buffer, std::size_t size) const;
+  // Refuses the header where it is `other`, opened as well, or would be
+  // made at the same name.
+  header_open apart_from(const header_file& other);
   // Empties the header, or makes the new file. An old header's text is
   // compared with the new as it goes, read in pieces of `scratch`'s size.
   header_result begin(std::span<char> scratch);

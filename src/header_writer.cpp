@@ -46,10 +46,76 @@ name_fault check_array_identifier(std::string_view name) {
   return name_fault::none;
 }
 
-void write_array_head(header_text& output, std::string_view array_name) {
-  output.append("const int ");
+bool is_element_type(std::string_view type) {
+  return std::find(std::begin(element_types), std::end(element_types), type) !=
+         std::end(element_types);
+}
+
+bool has_control_character(std::string_view text) {
+  return std::any_of(text.begin(), text.end(), [](char c) {
+    const auto byte = static_cast<unsigned char>(c);
+    return byte < 0x20 || byte == 0x7F;
+  });
+}
+
+bool has_static(std::string_view text) {
+  const auto is_word = [](char c) { return is_letter(c) || is_digit(c); };
+  for (std::size_t at = text.find("static"); at != std::string_view::npos;
+       at = text.find("static", at + 1)) {
+    const bool starts = at == 0 || !is_word(text[at - 1]);
+    const bool ends = at + 6 == text.size() || !is_word(text[at + 6]);
+    if (starts && ends) return true;
+  }
+  return false;
+}
+
+namespace {
+
+bool needs_stdint(std::string_view type) { return type.ends_with("_t"); }
+
+}  // namespace
+
+void write_array_head(header_text& output, std::string_view array_name,
+                      const header_format& format) {
+  if (!format.declaration.empty()) {
+    output.append("#include \"");
+    output.append(format.declaration);
+    output.append("\"\n");
+  } else if (needs_stdint(format.type)) {
+    output.append("#include <stdint.h>\n");
+  }
+  if (!format.prefix.empty()) {
+    output.append(format.prefix);
+    output.append(" ");
+  }
+  output.append("const ");
+  output.append(format.type);
+  output.append(" ");
   output.append(array_identifier(array_name));
-  output.append("[] = {\n");
+  output.append("[]");
+  if (!format.suffix.empty()) {
+    output.append(" ");
+    output.append(format.suffix);
+  }
+  output.append(" = {\n");
+}
+
+std::size_t head_size(std::string_view array_name, const header_format& format) {
+  return 64 + array_name.size() + format.type.size() + format.prefix.size() +
+         format.suffix.size() + format.declaration.size();
+}
+
+std::string declaration_text(std::string_view array_name, const header_format& format,
+                             std::int64_t elements) {
+  const std::string name(array_identifier(array_name));
+  const std::string guard = "MARVOT_DECLARES_" + name;
+  std::string text = "#ifndef " + guard + "\n#define " + guard + "\n";
+  if (needs_stdint(format.type)) text += "#include <stdint.h>\n";
+  text += "#ifdef __cplusplus\nextern \"C\" {\n#endif\n";
+  text += "extern const " + std::string(format.type) + " " + name + "[" +
+          std::to_string(elements) + "];\n";
+  text += "#ifdef __cplusplus\n}\n#endif\n#endif\n";
+  return text;
 }
 
 void write_array_tail(header_text& output) { output.append("\t\t};\n"); }
@@ -64,23 +130,46 @@ bool is_element_line(std::string_view line, std::size_t digits, std::string_view
          line.substr(5 + digits).starts_with(line_end);
 }
 
+// The size of the head at the start of `start`: up to two #include lines and
+// a declaration that ends in "= {" on a line of its own; 0 for none.
+std::size_t head_of(std::string_view start) {
+  std::size_t at = 0;
+  for (int line = 0; line < 2 && start.substr(at).starts_with("#include "); ++line) {
+    at = start.find('\n', at);
+    if (at == std::string_view::npos) return 0;
+    ++at;
+  }
+  const std::size_t feed = start.find('\n', at);
+  if (feed == std::string_view::npos) return 0;
+  std::string_view head = start.substr(at, feed - at);
+  if (head.ends_with('\r')) head.remove_suffix(1);
+  const std::size_t brackets = head.find("[]");
+  const bool typed = std::any_of(std::begin(element_types), std::end(element_types),
+                                 [&](std::string_view type) {
+                                   const std::size_t found = head.find(type);
+                                   return found >= 6 && found < brackets &&
+                                          head.substr(found - 6).starts_with("const ") &&
+                                          head.substr(found + type.size()).starts_with(" ");
+                                 });
+  if (!typed || !head.ends_with(" = {") || brackets == std::string_view::npos ||
+      has_control_character(head) ||
+      (head.starts_with("const int ") && head.substr(0, brackets).find('.') != head.npos)) {
+    return 0;  // a name is written up to its first point, so a point is no header's
+  }
+  return feed + 1;
+}
+
 }  // namespace
 
 bool is_written_header(std::string_view start, std::string_view end, std::uint64_t size) {
-  constexpr std::string_view open = "[] = {";
-  const std::size_t name_end = start.find(open);
-  if (!start.starts_with("const int ") || name_end == std::string_view::npos ||
-      start.substr(0, name_end).find('.') != std::string_view::npos) {
-    return false;  // a name is written up to its first point, so a point is no header's
-  }
-  const std::string_view after = start.substr(name_end + open.size());
-  const bool crlf = after.starts_with("\r\n");
+  const std::size_t head_size = head_of(start);
+  if (head_size < 2) return false;
+  const bool crlf = start[head_size - 2] == '\r';
   const std::string_view line_end = crlf ? "\r\n" : "\n";
   const std::string_view tail = crlf ? "\t\t};\r\n" : "\t\t};\n";
-  const std::size_t head_size = name_end + open.size() + line_end.size();
   const std::size_t low_size = 4 + 8 + 1 + line_end.size();  // "\t\t0x", digits, ','
   const std::size_t record_size = low_size + 4 + 2 + 1 + line_end.size();
-  if (!after.starts_with(line_end) || !end.ends_with(tail) || size < head_size + tail.size() ||
+  if (!end.ends_with(tail) || size < head_size + tail.size() ||
       (size - head_size - tail.size()) % record_size != 0) {
     return false;
   }

@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <string>
 #include <string_view>
 
 #include "page_memory.h"
@@ -60,8 +61,38 @@ enum class name_fault {
 // letter, at its start).
 name_fault check_array_identifier(std::string_view name);
 
-// "const int NAME[] = {", where NAME is `array_name` up to its first point.
-void write_array_head(header_text& output, std::string_view array_name);
+// How the declaration is written: the element type, text before it and
+// after the brackets, and the declaration file that the definition includes.
+// The default writes "const int NAME[] = {" alone.
+struct header_format {
+  std::string_view type = "int";  // one of `element_types`
+  std::string_view prefix;        // before "const", as `static` or `PROGMEM`
+  std::string_view suffix;        // between "[]" and "= {", as an attribute
+  std::string_view declaration;   // the declaration's path from the definition's folder
+};
+
+// The element types that hold an opcode's 32 low bits; the <stdint.h> ones
+// (the last two) need that header.
+constexpr std::string_view element_types[] = {"int", "unsigned", "int32_t", "uint32_t"};
+bool is_element_type(std::string_view type);
+// Whether `text` holds a byte below 0x20 (a tab and a line feed too) or 0x7F.
+bool has_control_character(std::string_view text);
+// Whether `text` holds the word `static`, which would keep a declared array
+// from other files.
+bool has_static(std::string_view text);
+
+// The head of the definition: the declaration's #include, or <stdint.h>
+// where the type needs it, then "PREFIX const TYPE NAME[] SUFFIX = {", where
+// NAME is `array_name` up to its first point.
+void write_array_head(header_text& output, std::string_view array_name,
+                      const header_format& format = {});
+// The bytes the head takes at most, for room to be made before the run.
+std::size_t head_size(std::string_view array_name, const header_format& format);
+
+// The declaration file's text: an include guard, extern "C" under C++, and
+// "extern const TYPE NAME[COUNT];" with the count of elements.
+std::string declaration_text(std::string_view array_name, const header_format& format,
+                             std::int64_t elements);
 
 // One element line at `line`: two tabs, "0x", `element_text` verbatim and a
 // comma; returns where it ends. Inline, so that the copies of fixed-size

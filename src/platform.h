@@ -142,6 +142,10 @@ struct two_files {
 bool identity_facts(int first, bool first_writes, int second, bool second_writes,
                     two_files& facts);
 
+// Whether two places are one name in one folder (on Windows, whose names
+// tell no case apart, one path).
+bool same_place(const place& a, const place& b);
+
 // What a file that replaces another takes from it.
 struct file_rights {
   file_status status;

@@ -343,6 +343,13 @@ bool identity_facts(int first, bool, int second, bool, two_files& facts) {
   return true;
 }
 
+bool same_place(const place& a, const place& b) {
+  struct stat one {};
+  struct stat other {};
+  return a.name == b.name && fstat(a.folder, &one) == 0 && fstat(b.folder, &other) == 0 &&
+         one.st_dev == other.st_dev && one.st_ino == other.st_ino;
+}
+
 bool read_rights(int file, file_rights& rights) {
   rights = {};
   return status_of(file, rights.status) && read_attributes(file, rights.attributes);

@@ -355,6 +355,12 @@ bool describe(int file, const place& at, found& facts) {
   return known;
 }
 
+bool same_place(const place& a, const place& b) {
+  const std::wstring one = wide_from_utf8(a.name.c_str());
+  const std::wstring other = wide_from_utf8(b.name.c_str());
+  return CompareStringOrdinal(one.c_str(), -1, other.c_str(), -1, TRUE) == CSTR_EQUAL;
+}
+
 // The DACL, whether it is protected from the folder's inheritable entries,
 // and the file attributes.
 bool read_rights(int file, file_rights& rights) {

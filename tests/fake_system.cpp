@@ -128,6 +128,8 @@ bool identity_facts(int first, bool, int second, bool, two_files& facts) {
   return true;
 }
 
+bool same_place(const place& a, const place& b) { return a.name == b.name; }
+
 bool read_rights(int file, file_rights& rights) {
   rights = {};
   rights.status = status_of(node_of(file));

@@ -30,7 +30,7 @@
 #   setup.cmake  optional: prepares the folder (WORK), naming in `made` the files
 #                it adds (they are not compared), or sets `skip` to a reason
 #   teardown.cmake  optional: runs after the program, before the files are compared
-# On Windows, line feeds in stdout and in expected headers (*.h) become CR LF,
+# On Windows, line feeds in stdout and in expected headers (*.h, *.c) become CR LF,
 # and @WORK@ in an argument is the working folder's native path.
 cmake_minimum_required(VERSION 3.25)
 set(ENV{LANG} C.UTF-8)  # the emulator passes arguments in the locale's encoding
@@ -94,7 +94,7 @@ function(check_files)
       set(source "${CASE}/expected/${name}")
       set(crlf "${WINDOWS}")
     endif()
-    if(NOT name MATCHES "\\.h$")
+    if(NOT name MATCHES "\\.[ch]$")
       set(crlf OFF)
     endif()
     read_bytes("${source}" "${crlf}" want)

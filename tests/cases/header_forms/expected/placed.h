@@ -1,0 +1,6 @@
+static const int ucode[] __attribute__((aligned(16))) = {
+		0xE1D2C3B4,
+		0xF0,
+		0x1b2c3d4e,
+		0x0a,
+		};

@@ -1,0 +1,6 @@
+foreach(name same.c same.h)
+  file(TIMESTAMP ${WORK}/${name} time "%Y" UTC)
+  if(NOT time STREQUAL "2001")
+    fail("${name} was replaced, not kept")
+  endif()
+endforeach()
