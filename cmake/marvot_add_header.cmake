@@ -1,4 +1,5 @@
-# marvot_add_header(<header> LISTING <listing> [ARRAY <array_name>] [TARGET <target>])
+# marvot_add_header(<header> LISTING <listing> [ARRAY <array_name>] [TARGET <target>]
+#                   [TYPE <type>] [PREFIX <text>] [SUFFIX <text>] [DECLARE])
 #
 # Makes <header> (relative: under the current binary folder) from the listing
 # <listing> (relative: under the current source folder) with marvot, whenever
@@ -10,6 +11,13 @@
 # target of any folder links to, to get the header before it compiles and the
 # header's folder on its include path (a custom command's output is seen only
 # by targets of its own folder).
+#
+# TYPE (int, unsigned, int32_t or uint32_t), PREFIX and SUFFIX are passed as
+# marvot's --type, --prefix and --suffix: "PREFIX const TYPE NAME[] SUFFIX".
+# DECLARE, which needs TARGET, makes <header> the declaration that any number
+# of C and C++ files include, and the definition <header's stem>.c beside it,
+# compiled once into <target>, then a STATIC library: the project must enable
+# C. Targets that link <target> include the declaration under <header>'s name.
 #
 # The build runs `marvot --quiet --replace <listing> <header> <array_name>`:
 # a run that succeeds prints nothing, and one that fails shows what marvot
@@ -84,12 +92,46 @@ function(_marvot_program out)
   set(${out} "${MARVOT_EXECUTABLE}" PARENT_SCOPE)
 endfunction()
 
+# The options that TYPE, PREFIX and SUFFIX give, checked as marvot would.
+function(_marvot_format_options out)
+  set(options "")
+  if(DEFINED arg_TYPE)
+    if(NOT arg_TYPE MATCHES "^(int|unsigned|int32_t|uint32_t)$")
+      message(FATAL_ERROR "marvot_add_header: TYPE ${arg_TYPE} is not int, unsigned, int32_t "
+                          "or uint32_t")
+    endif()
+    list(APPEND options "--type=${arg_TYPE}")
+  endif()
+  foreach(option IN ITEMS PREFIX SUFFIX)
+    if(DEFINED arg_${option})
+      string(TOLOWER "${option}" name)
+      list(APPEND options "--${name}=${arg_${option}}")
+    endif()
+  endforeach()
+  if(arg_DECLARE AND arg_PREFIX MATCHES "(^|[^A-Za-z0-9_])static([^A-Za-z0-9_]|$)")
+    message(FATAL_ERROR "marvot_add_header: PREFIX holds static, which keeps the array from "
+                        "the files that DECLARE shares it with")
+  endif()
+  set(${out} "${options}" PARENT_SCOPE)
+endfunction()
+
 function(marvot_add_header header)
-  cmake_parse_arguments(PARSE_ARGV 1 arg "" "LISTING;ARRAY;TARGET" "")
+  cmake_parse_arguments(PARSE_ARGV 1 arg "DECLARE" "LISTING;ARRAY;TARGET;TYPE;PREFIX;SUFFIX" "")
   if(arg_UNPARSED_ARGUMENTS OR NOT arg_LISTING)
     message(FATAL_ERROR "usage: marvot_add_header(<header> LISTING <listing> "
-                        "[ARRAY <array_name>] [TARGET <target>])")
+                        "[ARRAY <array_name>] [TARGET <target>] [TYPE <type>] "
+                        "[PREFIX <text>] [SUFFIX <text>] [DECLARE])")
   endif()
+  if(arg_DECLARE AND NOT arg_TARGET)
+    message(FATAL_ERROR "marvot_add_header: DECLARE needs TARGET, the library that compiles "
+                        "the definition once")
+  endif()
+  get_property(languages GLOBAL PROPERTY ENABLED_LANGUAGES)
+  if(arg_DECLARE AND NOT "C" IN_LIST languages)
+    message(FATAL_ERROR "marvot_add_header: DECLARE compiles the definition as C; enable C "
+                        "in project() or with enable_language(C)")
+  endif()
+  _marvot_format_options(format)
   if(arg_TARGET AND (TARGET "${arg_TARGET}" OR TARGET "${arg_TARGET}_marvot"))
     message(FATAL_ERROR "marvot_add_header: the target ${arg_TARGET} exists already; "
                         "give another name with TARGET")
@@ -134,13 +176,30 @@ function(marvot_add_header header)
   endif()
   cmake_path(RELATIVE_PATH header BASE_DIRECTORY "${CMAKE_BINARY_DIR}" OUTPUT_VARIABLE shown)
   cmake_path(GET header PARENT_PATH folder)
-  add_custom_command(OUTPUT "${header}"
+  set(outputs "${header}")
+  set(written "${header}")
+  if(arg_DECLARE)  # the header declares; the definition beside it is compiled once
+    cmake_path(GET header STEM LAST_ONLY stem)
+    set(definition "${folder}/${stem}.c")
+    if(definition STREQUAL header)
+      message(FATAL_ERROR "marvot_add_header: with DECLARE the header ${header} cannot be "
+                          "named like its definition; give it another name")
+    endif()
+    list(APPEND outputs "${definition}")
+    set(written "${definition}")
+    list(PREPEND format "--declare=${header}")
+  endif()
+  add_custom_command(OUTPUT ${outputs}
     COMMAND "${CMAKE_COMMAND}" -E make_directory "${folder}"
-    COMMAND "${command}" --quiet --replace "${listing}" "${header}" "${array}"
+    COMMAND "${command}" --quiet --replace ${format} "${listing}" "${written}" "${array}"
     DEPENDS "${listing}" "${program}"
     COMMENT "Generating ${shown} from ${arg_LISTING}"
     VERBATIM)
-  if(arg_TARGET)  # what builds the header, and what any target links to
+  if(arg_DECLARE)  # the definition compiled into the one library all link
+    add_library("${arg_TARGET}" STATIC "${definition}")
+    target_include_directories("${arg_TARGET}" PUBLIC "${folder}")
+    set_source_files_properties("${definition}" PROPERTIES LANGUAGE C)
+  elseif(arg_TARGET)  # what builds the header, and what any target links to
     add_custom_target("${arg_TARGET}_marvot" DEPENDS "${header}")
     add_library("${arg_TARGET}" INTERFACE)
     add_dependencies("${arg_TARGET}" "${arg_TARGET}_marvot")
