@@ -1,5 +1,5 @@
-# A definition and declaration as this run writes them, made long ago, are
-# kept as they are; another pair is replaced.
+# A definition and declaration as this run writes them (with this system's
+# line ends), made long ago, are kept as they are; another pair is replaced.
 foreach(name same.c same.h)
   native_line_ends(${WORK}/${name})
   file(TOUCH_NOCREATE ${WORK}/${name})
