@@ -142,6 +142,29 @@ bool read_link(int folder, const std::string& name, std::string& target) {
   }
 }
 
+// The first folder of an absolute path, opened by its own path where it is no
+// link (the root folder holds no other user's link to judge): an emulator
+// that stands a folder of its own for "/" (qemu-user's -L) still finds it.
+// -1 where it cannot be so opened, and the walk starts at "/".
+int open_top(std::vector<std::string>& names) {
+  const int folder = open(("/" + names.back()).c_str(), folder_flags | O_NOFOLLOW);
+  struct stat got {};
+  if (folder != -1 && fstat(folder, &got) == 0 && S_ISDIR(got.st_mode)) {
+    names.pop_back();
+    return folder;
+  }
+  if (folder != -1) close(folder);
+  return -1;
+}
+
+// Where a walk of `names` starts: the root folder, or its first folder, or
+// the working folder.
+int open_start(bool absolute, std::vector<std::string>& names) {
+  const int top = absolute && names.size() > 1 ? open_top(names) : -1;
+  if (top != -1) return top;
+  return open(absolute ? "/" : ".", folder_flags);
+}
+
 // Moves `folder` into the folder `name`, which must still be the folder
 // `seen` described.
 bool enter(int& folder, const std::string& name, const struct stat& seen) {
@@ -255,9 +278,9 @@ void close_file(int file) { close(file); }
 place_result open_place(const char* path, place& at, link_rule refuse) {
   const std::string_view whole = path;
   if (whole.empty() || whole.ends_with('/')) return place_result::failed;
-  int folder = open(whole.starts_with('/') ? "/" : ".", folder_flags);
   std::vector<std::string> names;
   push_names(whole, names);
+  int folder = open_start(whole.starts_with('/'), names);
   place_result result = place_result::failed;
   for (int hops = 0; folder != -1 && !names.empty();) {
     const std::string name = std::move(names.back());
@@ -274,11 +297,11 @@ place_result open_place(const char* path, place& at, link_rule refuse) {
         result = place_result::refused_link;
         break;
       }
+      push_names(target, names);
       if (target.starts_with('/')) {
         close(folder);
-        folder = open("/", folder_flags);
+        folder = open_start(true, names);
       }
-      push_names(target, names);
       continue;
     }
     if (names.empty()) {  // the last name, which need not exist

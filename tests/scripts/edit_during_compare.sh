@@ -9,7 +9,10 @@ mkfifo feed
 pid=$!
 exec 3>feed
 head -c 300000 in.list >&3
-until [ "$(cat "$header".marvot-*.part 2>/dev/null | wc -c)" -ge 262144 ]; do sleep 0.01; done
+until [ "$(cat "$header".marvot-*.part 2>/dev/null | wc -c)" -ge 262144 ]; do
+  kill -0 "$pid" 2>/dev/null || break  # it ended early: its messages say why
+  sleep 0.01
+done
 printf X | dd of="$header" bs=1 seek=40 conv=notrunc 2>/dev/null
 tail -c +300001 in.list >&3
 exec 3>&-

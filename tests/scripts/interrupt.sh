@@ -14,7 +14,8 @@ esac
 mkfifo feed
 (
   exec 3>feed
-  until ls ./*.part >/dev/null 2>&1; do sleep 0.01; done
+  tries=0
+  until ls ./*.part >/dev/null 2>&1 || [ $((tries += 1)) -gt 3000 ]; do sleep 0.01; done
   kill -s "$signal" "$(cat pid)"
   [ "$ignore" = : ] || cat in.list >&3
 ) &
