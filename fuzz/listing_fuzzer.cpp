@@ -5,17 +5,19 @@
 // and the lines it finds faulty are those reported.
 //
 // The first input byte sets the size of the blocks the listing arrives in,
-// so that lines are cut at every possible place. Line feeds are found both
-// by the vectorised and by the plain code.
+// so that lines are cut at every possible place. Lines are found by both
+// strategies, and bytes compared both ways.
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "header_writer.h"
 #include "listing_scanner.h"
+#include "record_search.h"
 
 namespace {
 
@@ -64,9 +66,21 @@ bool plain_guard(std::string_view file, const char* line_ends, const char* blank
   return false;
 }
 
+// Whether a lone carriage return of `line` (one that no line feed follows)
+// is followed by a record of the guard's tab-separated, CR-ended reading.
+bool plain_hidden(std::string_view line, bool line_feed_follows) {
+  for (std::size_t cr = line.find('\r'); cr != std::string_view::npos; cr = line.find('\r', cr + 1)) {
+    const bool lone = cr + 1 < line.size() || !line_feed_follows;
+    const std::string_view rest = line.substr(cr + 1);
+    if (lone && plain_guard_record(rest.substr(0, rest.find('\r')), " \t")) return true;
+  }
+  return false;
+}
+
 // The header and the faulty lines that the plain reading expects, each
 // line's number followed by 'i' (incomplete) or 'x' (not hexadecimal), then
-// for the latter its field and 't' when its label holds a tab.
+// for the latter its field and 't' when its label holds a tab; and 'h' for
+// a record hidden after a lone carriage return.
 struct expectation {
   std::string text;
   std::string faulty_lines;
@@ -82,6 +96,7 @@ expectation expect(std::string_view listing) {
   while (!listing.empty()) {
     const std::size_t line_feed = listing.find('\n');
     const std::string_view line = listing.substr(0, line_feed);
+    const bool hidden = plain_hidden(line, line_feed != std::string_view::npos);
     listing.remove_prefix(line_feed == std::string_view::npos ? listing.size() : line_feed + 1);
     std::string_view field;
     bool label_tab = false;
@@ -102,6 +117,7 @@ expectation expect(std::string_view listing) {
       expected.faulty_lines.append(field);
       expected.faulty_lines += label_tab ? "t " : " ";
     }
+    if (hidden) expected.faulty_lines += std::to_string(number) + "h ";
     ++number;
   }
   expected.text += "\t\t};\n";
@@ -113,8 +129,8 @@ class faulty_lines final : public line_reporter {
  public:
   void report(const listing_event& event) override {
     lines += std::to_string(event.line_number);
-    if (event.kind == line_kind::incomplete_record) {
-      lines += "i ";
+    if (event.kind == line_kind::incomplete_record || event.kind == line_kind::hidden_record) {
+      lines += event.kind == line_kind::hidden_record ? "h " : "i ";
       return;
     }
     lines += 'x';
@@ -125,11 +141,11 @@ class faulty_lines final : public line_reporter {
 };
 
 // Runs the scanner over `listing` cut into blocks of `block` bytes.
-void check_scanner(std::string_view listing, std::size_t block, bool vectorised,
-                   const expectation& expected) {
+void check_scanner(std::string_view listing, std::size_t block, line_strategy strategy,
+                   byte_compare compare, const expectation& expected) {
   header_text text(43);  // the head and one record fill it to the last byte
   write_array_head(text, "fuzz.h");
-  listing_scanner scanner(vectorised);
+  listing_scanner scanner(strategy);
   faulty_lines faulty;
   for (std::size_t at = 0; at < listing.size(); at += block) {
     scanner.scan(listing.substr(at, block), text, faulty);
@@ -137,7 +153,7 @@ void check_scanner(std::string_view listing, std::size_t block, bool vectorised,
   scanner.finish(text, faulty);
   write_array_tail(text);
   require(static_cast<std::size_t>(scanner.records()) == expected.records, "record count");
-  record_search search(vectorised);
+  record_search search(compare);
   bool found = false;
   for (std::size_t at = 0; at < listing.size() && !found; at += block) {
     found = search.scan(listing.substr(at, block));
@@ -154,9 +170,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::size_t block = 1 + data[0];
   const std::string_view listing(reinterpret_cast<const char*>(data + 1), size - 1);
   const expectation expected = expect(listing);
-  for (const bool vectorised : {true, false}) {
-    check_scanner(listing, block, vectorised, expected);
-    check_scanner(listing, listing.size() + 1, vectorised, expected);  // as one block
+  constexpr std::pair<line_strategy, byte_compare> ways[] = {
+      {line_strategy::line_points, byte_compare::sse2},
+      {line_strategy::each_line, byte_compare::words}};
+  for (const auto& [strategy, compare] : ways) {
+    check_scanner(listing, block, strategy, compare, expected);
+    check_scanner(listing, listing.size() + 1, strategy, compare, expected);  // as one block
   }
   return 0;
 }

@@ -144,6 +144,14 @@ class line_messages final : public line_reporter {
       say(run_.out, {run_.input_path, ":", line, ": error: incomplete opcode record skipped\n"});
       return;
     }
+    if (event.kind == line_kind::hidden_record) {
+      say(run_.out, {run_.input_path, ":", line,
+                     ": error: opcode record hidden after a lone carriage return\n"});
+      say(run_.out, {run_.input_path, ":", line,
+                     ": note: the listing's lines end in lone carriage returns; convert them to "
+                     "line feeds\n"});
+      return;
+    }
     std::array<char, 48> quoted;
     say(run_.out, {run_.input_path, ":", line,
                    ": error: opcode field is not ten hexadecimal digits: ",

@@ -14,7 +14,7 @@
 #include "file_identity.h"
 #include "header_policy.h"
 #include "header_writer.h"
-#include "listing_scanner.h"
+#include "record_search.h"
 
 namespace {
 
@@ -80,6 +80,17 @@ std::string new_file_stem(const std::string& path) {
     while (end > name_start && continues(end)) --end;
   }
   return path.substr(0, end).append(marker);
+}
+
+// Whether `old` holds `piece` as the system writes it, each line feed as
+// `line_end`.
+bool same_with_line_ends(std::string_view piece, const char* old, std::string_view line_end) {
+  for (const char c : piece) {
+    const std::string_view expected = c == '\n' ? line_end : std::string_view(&c, 1);
+    if (std::string_view(old, expected.size()) != expected) return false;
+    old += expected.size();
+  }
+  return true;
 }
 
 // The new file `name` as the user would reach it: in the folder that the
@@ -340,11 +351,9 @@ bool header_file::same_text_in(int old, std::string_view text) {
       return false;
     }
     text.remove_prefix(take);
-    const char* at = old_text_.data();
-    for (const char c : piece) {
-      const std::string_view expected = c == '\n' ? line_end : std::string_view(&c, 1);
-      if (std::string_view(at, expected.size()) != expected) return false;
-      at += expected.size();
+    if (line_end.size() == 1 ? std::memcmp(piece.data(), old_text_.data(), size) != 0
+                             : !same_with_line_ends(piece, old_text_.data(), line_end)) {
+      return false;
     }
     compared_ += size;
     digest_.add({old_text_.data(), size});

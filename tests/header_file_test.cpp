@@ -7,6 +7,7 @@
 
 #include "fake_system.h"
 #include "header_file.h"
+#include "text_digest.h"
 
 namespace {
 
@@ -67,6 +68,30 @@ life run(const std::string& text, bool replace = true) {
 bool kept(int id) { return fake().names.at("out.h") == id; }
 // Nothing but the listing and the header is left in the folder.
 bool nothing_left() { return fake().names.size() == 2 && fake().recorded.empty(); }
+
+// The digest that proves a header unchanged is the same however its text
+// is cut, and tells a byte changed anywhere.
+void digests_any_cut() {
+  std::string text;
+  for (int i = 0; i < 100; ++i) text += old_text;
+  text_digest whole;
+  whole.add(text);
+  for (std::size_t piece = 1; piece <= 70; ++piece) {
+    text_digest cut;
+    for (std::size_t at = 0; at < text.size(); at += piece) cut.add(text.substr(at, piece));
+    check(cut == whole, "a digest taken in pieces is the whole text's");
+  }
+  for (const std::size_t at : {std::size_t{0}, std::size_t{31}, text.size() - 1}) {
+    std::string changed = text;
+    changed[at] ^= 1;
+    text_digest other;
+    other.add(changed);
+    check(!(other == whole), "a changed byte changes the digest");
+  }
+  text_digest shorter;
+  shorter.add(text.substr(0, text.size() - 1));
+  check(!(shorter == whole), "a shorter text has another digest");
+}
 
 void kept_only_by_bytes() {
   int id = reset(old_text);
@@ -231,6 +256,7 @@ void interrupts() {
 }  // namespace
 
 int main() {
+  digests_any_cut();
   kept_only_by_bytes();
   edited_during_comparison(1000, 1, false, "edited in the same second: replaced");
   edited_during_comparison(1001, 2, false, "edited within FAT's two seconds: replaced");

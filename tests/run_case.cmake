@@ -15,12 +15,16 @@
 #   stdout.N, status.N  optional: what run N (the first is 1) prints and
 #                gives, where it differs from stdout and status; stdout.N-M and
 #                status.N-M for runs N to M
-#   stdout-windows, status-windows (and -posix), with the same endings:
-#                what this system prints or gives, where it differs
+#   stdout-windows, status-windows (and -posix), with the same endings,
+#                and cmd-, wrap- and needs-windows (or -posix): what this
+#                system runs, prints or gives, where it differs
 #   given/       the files the run starts with, in its working folder
 #   expected/    the files it must leave that differ from given/; no others may exist
-#                (a file in either may be a link into ../inputs/, where inputs
-#                that many cases share are named once)
+#                (expected-windows/ or expected-posix/ in its place, where this
+#                system leaves other files)
+#   inputs       optional: files of given/ or expected/ that ../inputs/ holds,
+#                where inputs that many cases share stand once, a line each:
+#                its path (given/in.list) and the input's name (boot.list)
 #   wrap         optional: a command the program runs under, such as sh -c '... "$@"';
 #                @SCRIPTS@ stands for tests/scripts, where longer ones are kept
 #   needs        optional, read by CMakeLists.txt: linux, windows, root,
@@ -73,9 +77,45 @@ function(list_files dir out)
   set(${out} ${files} PARENT_SCOPE)
 endfunction()
 
+# The files of `part` (given or expected): those in its folder, and those
+# that the case's `inputs` names; `sources` gets where each comes from.
+function(case_files part out sources)
+  set(folder "${CASE}/${part}")
+  if(part STREQUAL "expected")
+    system_file(expected folder)
+  endif()
+  list_files("${folder}" names)
+  set(from "")
+  foreach(name IN LISTS names)
+    list(APPEND from "${folder}/${name}")
+  endforeach()
+  if(EXISTS "${CASE}/inputs")
+    file(STRINGS "${CASE}/inputs" lines ENCODING UTF-8)
+    foreach(line IN LISTS lines)
+      if(line MATCHES "^${part}/(.+) ([^ ]+)$")
+        list(APPEND names "${CMAKE_MATCH_1}")
+        list(APPEND from "${CMAKE_CURRENT_LIST_DIR}/inputs/${CMAKE_MATCH_2}")
+      endif()
+    endforeach()
+  endif()
+  set(${out} "${names}" PARENT_SCOPE)
+  set(${sources} "${from}" PARENT_SCOPE)
+endfunction()
+
+# Where the file `name` of `part` comes from, or nothing.
+function(source_of part name out)
+  case_files(${part} names sources)
+  list(FIND names "${name}" at)
+  set(source "")
+  if(at GREATER -1)
+    list(GET sources ${at} source)
+  endif()
+  set(${out} "${source}" PARENT_SCOPE)
+endfunction()
+
 function(check_files)
-  list_files("${CASE}/given" given)
-  list_files("${CASE}/expected" expected)
+  case_files(given given given_sources)
+  case_files(expected expected expected_sources)
   list_files("${WORK}" left)
   if(made)
     list(REMOVE_ITEM left ${made})
@@ -88,10 +128,11 @@ function(check_files)
     fail("files left: [${left}], expected: [${wanted}]")
   endif()
   foreach(name IN LISTS wanted)
-    set(source "${CASE}/given/${name}")
+    source_of(given "${name}" source)
+    source_of(expected "${name}" expected_source)
     set(crlf OFF)
-    if(EXISTS "${CASE}/expected/${name}")
-      set(source "${CASE}/expected/${name}")
+    if(expected_source)
+      set(source "${expected_source}")
       set(crlf "${WINDOWS}")
     endif()
     if(NOT name MATCHES "\\.[ch]$")
@@ -108,12 +149,25 @@ endfunction()
 function(prepare)
   file(REMOVE_RECURSE "${WORK}")
   file(MAKE_DIRECTORY "${WORK}")
-  list_files("${CASE}/given" given)
-  foreach(name IN LISTS given)
+  case_files(given names sources)
+  foreach(name source IN ZIP_LISTS names sources)
     get_filename_component(folder "${WORK}/${name}" DIRECTORY)
     file(MAKE_DIRECTORY "${folder}")
-    file(COPY_FILE "${CASE}/given/${name}" "${WORK}/${name}")
+    file(COPY_FILE "${source}" "${WORK}/${name}")
   endforeach()
+endfunction()
+
+# The file `name` of the case, or this system's own (`name`-windows or
+# `name`-posix) where it has one.
+function(system_file name out)
+  set(system posix)
+  if(WINDOWS)
+    set(system windows)
+  endif()
+  set(${out} "${CASE}/${name}" PARENT_SCOPE)
+  if(EXISTS "${CASE}/${name}-${system}")
+    set(${out} "${CASE}/${name}-${system}" PARENT_SCOPE)
+  endif()
 endfunction()
 
 # The file `name` of the case, or `name`.N or `name`.N-M where run N has
@@ -154,8 +208,9 @@ function(run_once line)
   string(REPLACE "\\" "\\\\" native "${native}")  # a replacement, where \ escapes
   list(TRANSFORM arguments REPLACE "@WORK@" "${native}")
   set(wrap "")
-  if(EXISTS "${CASE}/wrap")
-    file(READ "${CASE}/wrap" wrap)
+  system_file(wrap wrap_file)
+  if(EXISTS "${wrap_file}")
+    file(READ "${wrap_file}" wrap)
     string(REPLACE "@SCRIPTS@" "${CMAKE_CURRENT_LIST_DIR}/scripts" wrap "${wrap}")
     separate_arguments(wrap UNIX_COMMAND "${wrap}")
   endif()
@@ -224,7 +279,8 @@ if(EXISTS "${CASE}/setup.cmake")
     return()
   endif()
 endif()
-file(READ "${CASE}/cmd" runs)
+system_file(cmd cmd_file)
+file(READ "${cmd_file}" runs)
 string(REGEX REPLACE "\n$" "" runs "${runs}")
 string(REPLACE "\n" ";" runs "${runs}")  # a blank line is a run without arguments
 set(number 0)
