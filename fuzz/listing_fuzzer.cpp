@@ -15,7 +15,7 @@
 #include <string_view>
 #include <utility>
 
-#include "header_writer.h"
+#include "header_format.h"
 #include "listing_scanner.h"
 #include "record_search.h"
 

@@ -6,7 +6,7 @@
 #include <cstddef>
 #include <string_view>
 
-#include "header_writer.h"
+#include "header_format.h"
 
 // What the options ask for.
 struct options {

@@ -9,7 +9,7 @@
 #include <string_view>
 
 #include "header_file.h"
-#include "header_writer.h"
+#include "header_format.h"
 #include "listing_scanner.h"
 #include "page_memory.h"
 

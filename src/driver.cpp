@@ -16,7 +16,7 @@
 #include "command_line.h"
 #include "conversion.h"
 #include "header_file.h"
-#include "header_writer.h"
+#include "header_format.h"
 #include "listing_scanner.h"
 #include "messages.h"
 #include "platform.h"

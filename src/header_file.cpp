@@ -13,7 +13,7 @@
 
 #include "file_identity.h"
 #include "header_policy.h"
-#include "header_writer.h"
+#include "header_format.h"
 #include "record_search.h"
 
 namespace {

@@ -8,7 +8,7 @@
 #include <cstdint>
 #include <string_view>
 
-#include "header_writer.h"
+#include "header_format.h"
 #include "line_search.h"
 #include "record_rule.h"
 

@@ -4,7 +4,7 @@
 #include <string>
 #include <string_view>
 
-#include "header_writer.h"
+#include "header_format.h"
 
 namespace {
 

@@ -1,5 +1,7 @@
-// Writes the C header that declares the constant int array of opcodes.
-// The text collects in memory; the caller hands it to its file in blocks.
+// The header's format, in one place: its text as it collects in memory (the
+// caller hands it to its file in blocks), the names an array may bear, the
+// head, element lines and tail of the definition, the declaration's text, and
+// the test that knows a header as written here.
 #pragma once
 
 #include <cstddef>

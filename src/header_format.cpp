@@ -1,5 +1,5 @@
-// Writes the C header that declares the constant int array of opcodes.
-#include "header_writer.h"
+// The header's format: the C header that declares the array of opcodes.
+#include "header_format.h"
 
 #include <algorithm>
 #include <iterator>
