@@ -253,20 +253,30 @@ int open_listing(const char* path) {
   return -1;
 }
 
-// A read interrupted by a caught signal never returns: the handler ends the
-// process.
+// A read that a signal interrupts is made again: the program's own handler
+// ends the process, but an emulator may interrupt a read for a signal the
+// program ignores.
 std::ptrdiff_t read_some(int file, char* buffer, std::size_t size) {
-  return read(file, buffer, chunk(size));
+  ssize_t got;
+  do {
+    got = read(file, buffer, chunk(size));
+  } while (got < 0 && errno == EINTR);
+  return got;
 }
 
 std::ptrdiff_t read_at(int file, std::uint64_t offset, char* buffer, std::size_t size) {
-  return pread(file, buffer, chunk(size), static_cast<off_t>(offset));
+  ssize_t got;
+  do {
+    got = pread(file, buffer, chunk(size), static_cast<off_t>(offset));
+  } while (got < 0 && errno == EINTR);
+  return got;
 }
 
 // A write may take part of the text; the rest is written by the next.
 bool write_all(int file, std::string_view text) {
   while (!text.empty()) {
     const ssize_t written = ::write(file, text.data(), chunk(text.size()));
+    if (written < 0 && errno == EINTR) continue;
     if (written <= 0) return false;
     text.remove_prefix(static_cast<std::size_t>(written));
   }
