@@ -93,67 +93,77 @@ void digests_any_cut() {
   check(!(shorter == whole), "a shorter text has another digest");
 }
 
-void kept_only_by_bytes() {
-  int id = reset(old_text);
-  check(run(old_text).committed == header_result::done && kept(id) && nothing_left(),
-        "an unchanged header with old times is kept");
-  id = reset(old_text, 1000);
-  check(run(old_text).committed == header_result::done && kept(id) && nothing_left(),
-        "an unchanged header with times of this second is kept once read again");
-  id = reset(old_text, 1001, 2);
-  check(run(old_text).committed == header_result::done && kept(id),
-        "FAT's two-second times: kept once read again");
-  id = reset(old_text);
-  check(run(new_text).committed == header_result::done && !kept(id) &&
-            *fake().text("out.h") == new_text && nothing_left(),
-        "a changed header is replaced");
-}
-
-// Another writer changes a byte the run compared already, the size kept.
-void edited_during_comparison(std::int64_t now, std::int64_t step, bool times_change,
-                              const char* what) {
-  const int id = reset(old_text, now, step);
-  fake().after_read = [id, times_change](int node) {
+// Where another writer changes a byte the run compared already, its size
+// kept, and with `stamped` its times too.
+void edit_after_compare(int id, bool stamped) {
+  fake().after_read = [id, stamped](int node) {
     if (node != id || fake().nodes[id].data[2] == 'X') return;
     std::string edited = fake().nodes[id].data;
     edited[2] = 'X';
-    if (times_change) {
-      fake().write_to(id, edited);
-    } else {
-      fake().nodes[id].data = edited;
-    }
+    if (stamped) fake().write_to(id, edited);
+    if (!stamped) fake().nodes[id].data = edited;
   };
-  check(run(old_text).committed == header_result::done && !kept(id) &&
-            *fake().text("out.h") == old_text && nothing_left(),
-        what);
 }
 
-void held_at_the_end() {
-  const int id = reset(old_text, 1000);
-  fake().held = true;
-  check(run(old_text).committed == header_result::done && !kept(id) &&
-            *fake().text("out.h") == old_text && nothing_left(),
-        "a header another process holds at the last comparison is replaced, not kept");
-}
+struct row {
+  const char* what;
+  std::int64_t now, step;      // the run's time, and the clock's step
+  void (*arrange)(int header);  // the answers the fake gives
+  bool same;                    // the run writes the old header's text
+  header_result result;
+  bool kept;  // the old header still stands at its name, and holds its text
+};
 
-void short_read() {
-  const int id = reset(old_text);
-  fake().short_reads = true;
-  check(run(old_text).committed == header_result::done && !kept(id) &&
-            *fake().text("out.h") == old_text,
-        "a short read during the comparison proves nothing: replaced");
-}
+// The answers the fake gives, set before a run.
+void none(int) {}
+void edited(int id) { edit_after_compare(id, false); }
+void edited_stamped(int id) { edit_after_compare(id, true); }
+void short_reads(int) { fake().short_reads = true; }
+void held(int) { fake().held = true; }
+void folder_denied(int) { fake().make_error = os::make_error::folder_not_writable; }
+void no_new_file(int) { fake().make_error = os::make_error::failed; }
+void disk_full(int) { fake().room = 5; }
+void rename_refused(int) { fake().rename = os::rename_result::failed; }
+void read_only(int) { fake().rename = os::rename_result::read_only; }
+void rights_refused(int) { fake().rights_refused = true; }
+void late_failure(int) { fake().finish_fails = true; }
+void removal_refused(int) { fake().remove_fails = true; }
 
-// Where no new file can be made or written, the header is only compared.
-void no_new_file(os::make_error error, std::size_t room, header_result why, const char* what) {
-  for (const bool same : {true, false}) {
-    const int id = reset(old_text);
-    fake().make_error = error;
-    fake().room = room;
-    const life got = run(same ? old_text : new_text);
-    const bool as_expected = same ? got.committed == header_result::done
-                                  : got.committed == why;
-    check(as_expected && kept(id) && *fake().text("out.h") == old_text && nothing_left(), what);
+using result = header_result;
+const row rows[] = {
+    {"unchanged, old times: kept", 1010, 1, none, true, result::done, true},
+    {"unchanged, times of this second: read again, kept", 1000, 1, none, true, result::done, true},
+    {"unchanged, FAT's two-second times: read again, kept", 1001, 2, none, true, result::done, true},
+    {"changed: replaced", 1010, 1, none, false, result::done, false},
+    {"edited in the same second: replaced", 1000, 1, edited, true, result::done, false},
+    {"edited within FAT's two seconds: replaced", 1001, 2, edited, true, result::done, false},
+    {"edited later, times changed: replaced", 1010, 1, edited_stamped, true, result::done, false},
+    {"a short read proves nothing: replaced", 1010, 1, short_reads, true, result::done, false},
+    {"held by another process at the end: replaced", 1000, 1, held, true, result::done, false},
+    {"folder not writable, unchanged: kept", 1010, 1, folder_denied, true, result::done, true},
+    {"folder not writable, changed: left", 1010, 1, folder_denied, false,
+     result::folder_not_writable, true},
+    {"full disk, unchanged: kept", 1010, 1, disk_full, true, result::done, true},
+    {"full disk, changed: left", 1010, 1, disk_full, false, result::write_failed, true},
+    {"no new file, unchanged: kept", 1010, 1, no_new_file, true, result::done, true},
+    {"no new file, changed: left", 1010, 1, no_new_file, false, result::new_file_failed, true},
+    {"a refused rename", 1010, 1, rename_refused, false, result::replace_failed, true},
+    {"read-only, not replaceable", 1010, 1, read_only, false, result::read_only, true},
+    {"rights that cannot be given", 1010, 1, rights_refused, false, result::rights_refused, true},
+    {"a write that failed late", 1010, 1, late_failure, false, result::write_failed, true},
+    {"kept, its new file not removable", 1010, 1, removal_refused, true, result::remove_failed, true},
+};
+
+void header_lives() {
+  for (const row& r : rows) {
+    const int id = reset(old_text, r.now, r.step);
+    r.arrange(id);
+    const life got = run(r.same ? old_text : new_text);
+    const std::string* text = fake().text("out.h");
+    const bool left_alone = kept(id) && *text == old_text;
+    const bool replaced = !kept(id) && *text == (r.same ? old_text : new_text);
+    const bool tidy = r.result == header_result::remove_failed || nothing_left();
+    check(got.committed == r.result && (r.kept ? left_alone : replaced) && tidy, r.what);
   }
 }
 
@@ -168,29 +178,6 @@ void names_taken() {
   fake().make_error = os::make_error::folder_not_writable;
   check(run(new_text).begun == header_result::folder_not_writable && fake().names.size() == 1,
         "a new header where no file can be made fails at once");
-}
-
-void refused_steps() {
-  int id = reset(old_text);
-  fake().rename = os::rename_result::failed;
-  check(run(new_text).committed == header_result::replace_failed && kept(id) && nothing_left(),
-        "a refused rename leaves the header and no new file");
-  id = reset(old_text);
-  fake().rename = os::rename_result::read_only;
-  check(run(new_text).committed == header_result::read_only && kept(id) && nothing_left(),
-        "a read-only header that cannot be replaced");
-  id = reset(old_text);
-  fake().rights_refused = true;
-  check(run(new_text).committed == header_result::rights_refused && kept(id) && nothing_left(),
-        "rights that cannot be given leave the header as it was");
-  id = reset(old_text);
-  fake().finish_fails = true;
-  check(run(new_text).committed == header_result::write_failed && kept(id) && nothing_left(),
-        "a write that failed late leaves the header as it was");
-  id = reset(old_text);
-  fake().remove_fails = true;
-  check(run(old_text).committed == header_result::remove_failed && kept(id),
-        "a kept header whose new file cannot be removed fails the run");
 }
 
 void out_of_order() {
@@ -257,20 +244,8 @@ void interrupts() {
 
 int main() {
   digests_any_cut();
-  kept_only_by_bytes();
-  edited_during_comparison(1000, 1, false, "edited in the same second: replaced");
-  edited_during_comparison(1001, 2, false, "edited within FAT's two seconds: replaced");
-  edited_during_comparison(1010, 1, true, "edited later, its times changed: replaced");
-  short_read();
-  held_at_the_end();
-  no_new_file(os::make_error::folder_not_writable, SIZE_MAX, header_result::folder_not_writable,
-              "a folder that cannot be written: kept when unchanged, else left");
-  no_new_file(os::make_error::none, 5, header_result::write_failed,
-              "a full disk: kept when unchanged, else left");
-  no_new_file(os::make_error::failed, SIZE_MAX, header_result::new_file_failed,
-              "a new file that cannot be made: kept when unchanged, else left");
+  header_lives();
   names_taken();
-  refused_steps();
   out_of_order();
   modes_apart_from_request();
   interrupts();

@@ -3,7 +3,8 @@
 #   declared.sh link CC CXX MARVOT LISTING TYPE WORK
 #     two C files and a C++ file include the declaration, the definition is
 #     compiled once (and, for uint32_t, as C++ too), and the program prints
-#     the values and each file's sizeof; warnings are errors
+#     the values and each file's sizeof; warnings are errors (for uint32_t
+#     -Wconversion -Wsign-conversion too, and Clang's -Weverything in C)
 #   declared.sh avr CC - MARVOT LISTING TYPE WORK
 #     the definition for a 16-bit int target holds 16 bytes of data
 #   declared.sh placed CC - MARVOT LISTING TYPE WORK
@@ -16,11 +17,13 @@ mkdir -p "$work"
 cd "$work"
 strict="-Wall -Wextra -Werror"
 [ "$type" = uint32_t ] && strict="$strict -Wconversion -Wsign-conversion"
+c_strict=$strict  # and Clang's every warning, in C, where the type is uint32_t
+if [ "$type" = uint32_t ] && $cc --version | grep -q clang; then c_strict="$strict -Weverything"; fi
 case $mode in
   link)
     "$marvot" -q --declare ucode.h --type "$type" "$listing" ucode.c ucode
-    for file in a b; do $cc -std=c11 $strict -I. -c "$here/$file.c"; done
-    $cc -std=c11 $strict -c ucode.c
+    for file in a b; do $cc -std=c11 $c_strict -I. -c "$here/$file.c"; done
+    $cc -std=c11 $c_strict -c ucode.c
     $cxx -std=c++17 $strict -I. -c "$here/main.cpp"
     $cxx -o linked a.o b.o ucode.o main.o
     ./linked >got
