@@ -83,7 +83,7 @@ set(CPACK_DEBIAN_PACKAGE_SECTION devel)
 
 # The time every packaged file bears: SOURCE_DATE_EPOCH, else the last
 # commit's, else (no git, or a clone git will not read) the release date.
-set(release_epoch 1796676012)  # 2026-12-07 20:40:12 UTC, the release of 1.3.2, before its commit
+set(release_epoch 1796691465)  # 2026-12-08 00:57:45 UTC, the release of 1.4.0, before its commit
 set(CPACK_SOURCE_DATE_EPOCH "$ENV{SOURCE_DATE_EPOCH}")
 set(epoch_source "SOURCE_DATE_EPOCH")
 find_package(Git QUIET)
