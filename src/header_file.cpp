@@ -270,6 +270,10 @@ header_result header_file::begin(std::span<char> scratch) {
     os::close_file(existing_);
     existing_ = -1;
     if (!read) return header_result::open_failed;
+    // Its size and times as judged: a change since then is a change.
+    old_.status.size = judged.size;
+    old_.status.modified = judged.modified;
+    old_.status.changed = judged.changed;
     same_ = true;
     old_text_ = scratch;
   }

@@ -119,6 +119,12 @@ void none(int) {}
 void edited(int id) { edit_after_compare(id, false); }
 void edited_stamped(int id) { edit_after_compare(id, true); }
 void short_reads(int) { fake().short_reads = true; }
+// Touched once looked into, before its text is compared.
+void touched(int id) {
+  fake().after_read = [id](int node) {
+    if (node == id) fake().nodes[id].modified = fake().now;
+  };
+}
 void held(int) { fake().held = true; }
 void folder_denied(int) { fake().make_error = os::make_error::folder_not_writable; }
 void no_new_file(int) { fake().make_error = os::make_error::failed; }
@@ -139,6 +145,7 @@ const row rows[] = {
     {"edited within FAT's two seconds: replaced", 1001, 2, edited, true, result::done, false},
     {"edited later, times changed: replaced", 1010, 1, edited_stamped, true, result::done, false},
     {"a short read proves nothing: replaced", 1010, 1, short_reads, true, result::done, false},
+    {"touched before the comparison: replaced", 1010, 1, touched, true, result::done, false},
     {"held by another process at the end: replaced", 1000, 1, held, true, result::done, false},
     {"folder not writable, unchanged: kept", 1010, 1, folder_denied, true, result::done, true},
     {"folder not writable, changed: left", 1010, 1, folder_denied, false,
