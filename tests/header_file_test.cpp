@@ -174,6 +174,17 @@ void header_lives() {
   }
 }
 
+// A file that is no header as written here is searched block by block: a
+// record that begins a block is found.
+void records_at_a_block_start() {
+  reset(std::string(63, 'x') + "\n.1 0123456789\n");
+  header_file header("out.h", true);
+  char block[64];
+  check(header.open(listing()) == header_open::opened &&
+            header.look_inside(block, sizeof block) == header_content::opcode_records,
+        "a record at a block's start is found");
+}
+
 void names_taken() {
   reset(old_text);
   fake().make_error = os::make_error::names_taken;
@@ -252,6 +263,7 @@ void interrupts() {
 int main() {
   digests_any_cut();
   header_lives();
+  records_at_a_block_start();
   names_taken();
   out_of_order();
   modes_apart_from_request();
