@@ -175,14 +175,20 @@ void header_lives() {
 }
 
 // A file that is no header as written here is searched block by block: a
-// record that begins a block is found.
-void records_at_a_block_start() {
-  reset(std::string(63, 'x') + "\n.1 0123456789\n");
-  header_file header("out.h", true);
-  char block[64];
-  check(header.open(listing()) == header_open::opened &&
-            header.look_inside(block, sizeof block) == header_content::opcode_records,
-        "a record at a block's start is found");
+// record that begins a block is found, and an empty file holds none.
+void looked_into() {
+  for (const bool empty : {false, true}) {
+    reset("x");
+    const std::string text = empty ? "" : std::string(63, 'x') + "\n.1 0123456789\n";
+    fake().nodes[fake().names.at("out.h")].data = text;
+    header_file header("out.h", true);
+    char block[64];
+    const header_content expected =
+        empty ? header_content::no_records : header_content::opcode_records;
+    check(header.open(listing()) == header_open::opened &&
+              header.look_inside(block, sizeof block) == expected,
+          empty ? "an empty header holds no record" : "a record at a block's start is found");
+  }
 }
 
 void names_taken() {
@@ -263,7 +269,7 @@ void interrupts() {
 int main() {
   digests_any_cut();
   header_lives();
-  records_at_a_block_start();
+  looked_into();
   names_taken();
   out_of_order();
   modes_apart_from_request();
