@@ -1,6 +1,8 @@
 // Recognises the opcode records of an assembler listing by the record rule.
 #include "listing_scanner.h"
 
+#include "line_marks.h"
+
 #include <algorithm>
 #include <array>
 #include <cstring>
@@ -159,23 +161,27 @@ std::int64_t listing_scanner::line_count::at(const char* p) {
   return number;
 }
 
-// A mark in the whole lines of a block: a point that begins a line, whose
-// usual record is written at once and any other goes the long way, or a
-// lone carriage return.
-inline void listing_scanner::take_mark(const char* mark, line_run& run) {
-  if (*mark != '.') {
-    take_lone_return(mark, find_byte(mark, run.lines.end, '\n'), run);
-    return;
-  }
-  if (!is_digit(mark[1])) return;  // a point is never the line feed
+// A point that begins a line in the whole lines of a block: the usual record
+// is written at once; any other goes the long way.
+inline void listing_scanner::take_point(const char* point, line_run& run) {
+  if (!is_digit(point[1])) return;  // a point is never the line feed
   const char* const field =
-      run.lines.block_end - mark >= 33 ? usual_field(mark + 2) : nullptr;
+      run.lines.block_end - point >= 33 ? usual_field(point + 2) : nullptr;
   if (field != nullptr) {
     ++records_;
     write_opcode_elements(run.text, field + 2, field);
     return;
   }
-  take_any_record(mark, find_byte(mark + 2, run.lines.end, '\n'), run);
+  take_any_record(point, find_byte(point + 2, run.lines.end, '\n'), run);
+}
+
+// A mark where the chunk holds a carriage return: a point, or a lone return.
+void listing_scanner::take_mark(const char* mark, line_run& run) {
+  if (*mark == '.') {
+    take_point(mark, run);
+  } else {
+    take_lone_return(mark, find_byte(mark, run.lines.end, '\n'), run);
+  }
 }
 
 // A record line, a point and a digit from `start` to `line_feed`.
@@ -223,13 +229,16 @@ const char* listing_scanner::take_line_points(line_run& run) {
     const std::uint64_t carried = carry;
     const std::int64_t feeds = run.feeds;
     bool returns = false;
-    std::size_t found = find_marks(p, windows, false, carry, marks.data(), run.feeds, returns);
-    if (returns) {
+    const std::size_t found =
+        find_marks(p, windows, false, carry, marks.data(), run.feeds, returns);
+    if (returns) {  // rare: the marks again, with the lone returns among them
       carry = carried;
       run.feeds = feeds;
-      found = find_marks(p, windows, true, carry, marks.data(), run.feeds, returns);
+      const std::size_t all = find_marks(p, windows, true, carry, marks.data(), run.feeds, returns);
+      for (std::size_t i = 0; i < all; ++i) take_mark(p + marks[i], run);
+    } else {
+      for (std::size_t i = 0; i < found; ++i) take_point(p + marks[i], run);
     }
-    for (std::size_t i = 0; i < found; ++i) take_mark(p + marks[i], run);
     p += windows * 64;
   }
   if (carry != 0) return p;

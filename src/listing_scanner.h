@@ -123,6 +123,7 @@ class listing_scanner {
   void scan_lines(const block_lines& lines, header_text& text, line_reporter& reporter);
   const char* take_line_points(line_run& run);
   const char* take_each_line(line_run& run);
+  void take_point(const char* point, line_run& run);
   void take_mark(const char* mark, line_run& run);
   void take_any_record(const char* start, const char* line_feed, line_run& run);
   void take_returns(const char* line, const char* line_feed, line_run& run);
